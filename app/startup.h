@@ -1,0 +1,22 @@
+#pragma once
+// The start-up procedure Main. The windows it shows are passed in, so start-up can be
+// tested without them and app/ does not depend on forms/.
+
+#include <functional>
+
+namespace modMain {
+
+struct StartupWindows
+{
+    // Shows the introduction screen modally and returns when it has closed.
+    std::function<void()> showIntroduction;
+    // Shows the main window without waiting for it.
+    std::function<void()> showMain;
+};
+
+// Returns true when the main window was shown and the program should run its event
+// loop; false when the program ends here (the user left on the introduction screen, or
+// the data file could not be opened, which has then been reported).
+bool Main(const StartupWindows& windows);
+
+} // namespace modMain

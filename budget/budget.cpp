@@ -1,0 +1,1 @@
+// placeholder: this unit is being written

@@ -1,0 +1,75 @@
+#pragma once
+// The monthly requirement: from the payments, how much new money must be set aside each
+// month, how much the savings pot must hold at every month of the horizon, how much of it
+// is never needed (freed), and which payments fall due in the displayed month. Records in,
+// figures out: no window code, no file access. The main window and kestrow-report both
+// call Compute, so they cannot disagree.
+
+#include "record.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrow {
+
+struct DueEntry
+{
+    std::int32_t recordNumber = 0;
+    std::string effectiveDate;
+    double amount = 0;
+    std::string type;
+    std::string name;
+};
+
+struct BudgetInput
+{
+    const std::vector<UsableRecord>* records = nullptr; // file order
+    std::string todayDate;                               // YYYY-MM-DD
+    std::int16_t horizonMonths = 120;
+    std::int16_t monthOffset = 0;
+};
+
+struct BudgetFigures
+{
+    std::string shownMonth;           // yyyy-mm
+    std::int32_t dueMonthKey = 0;     // yyyymm99
+    std::vector<double> monthTotals;  // indices 0 to horizonMonths
+    double monthlyRequired = 0;
+    double billsDue = 0;
+    double freedAmount = 0;
+    double netRequirement = 0;
+    double totalThisMonth = 0;
+    std::vector<DueEntry> due;        // in the order the pass finds them (file order)
+    std::vector<std::int32_t> skippedRecords; // usable lines the pass cannot place (year not four digits)
+};
+
+BudgetFigures Compute(const BudgetInput& input);
+
+// The same figures by the plain records x months loop, kept as the reference the grouped
+// computation is tested against.
+BudgetFigures ComputeDirect(const BudgetInput& input);
+
+// The texts the main window shows.
+struct BudgetLabels
+{
+    std::string lab1; // monthly amount required, "#,###.00 "
+    std::string lab2; // total this month
+    std::string lab3; // bills due
+    std::string lab4; // net requirement
+    std::string labE; // "Payments due in " + shownMonth
+    std::string labF; // "Graph: " + "$#####.00" + " freed"
+};
+BudgetLabels MakeLabels(const BudgetFigures& figures);
+
+// One line of the due list per entry, same order as `due`: date, amount right-aligned in
+// nine characters (wider for every line when an amount does not fit), two blanks, type
+// padded or cut to five, name.
+std::vector<std::string> DueLines(const std::vector<DueEntry>& due);
+
+// The order of the sorted lists: case-insensitive text order (ASCII letters folded), ties
+// kept in the order given. Returns the permutation that sorts `lines`.
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& lines);
+bool TextLess(const std::string& a, const std::string& b);
+
+} // namespace kestrow

@@ -1,0 +1,1 @@
+// placeholder: the store is being written

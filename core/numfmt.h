@@ -1,0 +1,33 @@
+#pragma once
+// Number texts of Kestrow. The patterns always use "," to group thousands and "." before
+// the decimals, whatever the user's locale, so a data file reads back on any machine.
+// Amounts are doubles throughout and are rounded to cents only here.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrow {
+
+// "#,###.00": 1234.5 -> "1,234.50", 0.5 -> ".50", 0 -> ".00", -2 -> "-2.00".
+std::string FormatAmount(double value);
+// "#,###.00 ": the amount pattern with one trailing blank, used by the main window's figures.
+std::string FormatFigure(double value);
+// "$#####.00": no grouping, no leading zero: 600 -> "$600.00", 0 -> "$.00".
+std::string FormatDollars(double value);
+// "#,###,##0.00": at least one integer digit: 0.5 -> "0.50".
+std::string FormatDialogAmount(double value);
+// "0000" and "00": zero-padded whole numbers.
+std::string FormatPadded(long value, int digits);
+
+// An amount text as the data file and the forms hold it: optional blanks around it, an
+// optional sign, digits with grouping commas inside the integer part, an optional "."
+// with decimals. Nullopt for anything else (empty, "1.2.3", ".", "1e5", "nan"), so a
+// text that is not a number is never read as 0.
+std::optional<double> ParseAmount(std::string_view text);
+
+// A whole number of decimal digits only (optional surrounding blanks), as long as it fits
+// 32 bits; nullopt otherwise.
+std::optional<long> ParseWhole(std::string_view text);
+
+} // namespace kestrow

@@ -1,0 +1,43 @@
+#include "programfolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+QString& testFolder()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+QString ProgramFolder()
+{
+    if (!testFolder().isEmpty())
+        return testFolder();
+    return QCoreApplication::applicationDirPath();
+}
+
+QString DataFolder()
+{
+    const QString own = ProgramFolder();
+    if (!testFolder().isEmpty())
+        return own;
+    const QByteArray ownPath = QFile::encodeName(own);
+    if (QFileInfo::exists(own + QStringLiteral("/Kestrow.txt")) ||
+        ::access(ownPath.constData(), W_OK | X_OK) == 0)
+        return own;
+    const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (perUser.isEmpty() || !QDir().mkpath(perUser))
+        return {};
+    return perUser;
+}
+
+void SetProgramFolderForTesting(const QString& folder) { testFolder() = folder; }
+
+} // namespace platform

@@ -20,7 +20,8 @@
 namespace kestrow {
 
 // Outcome of a change to the data file. A failed change carries a message for the user
-// naming the file and the reason.
+// naming the file and the reason. A change that was made may still carry a warning (the
+// folder could not be flushed to disk after the rename).
 struct Status
 {
     bool ok = true;
@@ -75,13 +76,16 @@ private:
     friend class DataStore;
     Rewrite(DataStore* store, Status start);
     bool flush();
+    void put(std::string_view line);
+    void detach();
 
     DataStore* store_ = nullptr;
     Status start_;
     std::vector<std::string> lines_;
     std::size_t next_ = 0;
     std::string pending_;
-    int error_ = 0; // first errno of a failed write, reported by complete()
+    int error_ = 0;          // first errno of a failed write, reported by complete()
+    bool lineBreak_ = false; // writeLine() was given a line break, which would split a record
 };
 
 class DataStore
@@ -107,8 +111,10 @@ public:
 
     // Length in bytes of the file behind the read handle; 0 means no payments.
     std::int64_t length() const;
-    // Rewinds the read handle and reads every line from the first.
+    // Rewinds the read handle and reads every line from the first. On a read error the
+    // lines read so far; the second form reports the error.
     std::vector<std::string> readLines() const;
+    Status readLines(std::vector<std::string>& lines) const;
     // Appends one record line with CR LF, flushed to disk. On failure the file is cut
     // back to its old length.
     Status append(std::string_view line);
@@ -124,7 +130,9 @@ public:
 
 private:
     friend class Rewrite;
-    std::string describe(const char* what, int err) const;
+    Status recover();
+    Status restoreScratch();
+    std::string saveFailure(const std::string& detail) const;
 
     std::string dataFile_;
     std::string tempFile_;
@@ -133,6 +141,7 @@ private:
     int readFd_ = -1;
     int dirFd_ = -1; // the folder, locked against a second Kestrow and fsynced on rename
     int tempFd_ = -1;
+    Rewrite* active_ = nullptr; // the unfinished rewrite, abandoned by close()
     std::string recoveryNote_;
 };
 

@@ -1,1 +1,242 @@
-// placeholder: this unit is being written
+#include "entryrows.h"
+
+#include "budget.h"
+#include "dates.h"
+#include "numfmt.h"
+#include "record.h"
+
+#include <algorithm>
+
+namespace kestrow {
+
+namespace {
+
+constexpr std::string_view kSeparator = "  ";
+constexpr std::size_t kTypeWidth = 3;
+constexpr std::size_t kAmountWidth = 8;
+constexpr std::size_t kDurationWidth = 4;
+constexpr std::size_t kNumberWidth = 6;
+
+// Length of the UTF-8 sequence starting at text[i], or 0 when it is not a valid one
+// (overlong forms, surrogates and values beyond U+10FFFF included).
+std::size_t SequenceLength(std::string_view text, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char b0 = byte(i);
+    if (b0 < 0x80)
+        return 1;
+    std::size_t n = 0;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        n = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        n = 3;
+        if (b0 == 0xE0)
+            lo = 0xA0;
+        if (b0 == 0xED)
+            hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        n = 4;
+        if (b0 == 0xF0)
+            lo = 0x90;
+        if (b0 == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + n > text.size())
+        return 0;
+    if (byte(i + 1) < lo || byte(i + 1) > hi)
+        return 0;
+    for (std::size_t k = 2; k < n; ++k) {
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
+            return 0;
+    }
+    return n;
+}
+
+bool ValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = SequenceLength(text, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+// The type cut or padded to three characters. A line in UTF-8 is counted in characters,
+// so a letter of several bytes is never split (the row would no longer decode as UTF-8);
+// an older single-byte line is counted in bytes.
+std::string TypeColumn(std::string_view type, bool utf8)
+{
+    std::size_t bytes = 0;
+    std::size_t chars = 0;
+    while (bytes < type.size() && chars < kTypeWidth) {
+        bytes += utf8 ? SequenceLength(type, bytes) : 1;
+        ++chars;
+    }
+    std::string column(type.substr(0, bytes));
+    column.append(kTypeWidth - chars, ' ');
+    return column;
+}
+
+std::string AmountKey(std::string_view amount)
+{
+    if (const auto value = ParseAmount(amount))
+        return FormatAmount(*value);
+    // Not a number: shown as stored rather than as a made-up value.
+    return std::string(amount);
+}
+
+// A whole number is shown by its value, so that leading zeros or blanks cannot put it out
+// of numeric order; any other text is shown as stored.
+std::string DurationKey(std::string_view duration)
+{
+    if (const auto value = ParseWhole(duration))
+        return std::to_string(*value);
+    return std::string(duration);
+}
+
+std::string RightAligned(const std::string& text, std::size_t width)
+{
+    if (text.size() >= width)
+        return text;
+    return std::string(width - text.size(), ' ') + text;
+}
+
+std::string Joined(std::initializer_list<std::string_view> columns)
+{
+    std::string row;
+    bool first = true;
+    for (const auto column : columns) {
+        if (!first)
+            row += kSeparator;
+        row += column;
+        first = false;
+    }
+    return row;
+}
+
+} // namespace
+
+std::string ShownDate(std::string_view date, std::string_view duration, std::string_view todayDate)
+{
+    const auto months = ParseWhole(duration);
+    if (!months || *months < 1 || *months > 32767)
+        return std::string(date);
+    std::string next = StepDate(date, static_cast<int>(*months), todayDate);
+    // Plain byte comparison, as the main computation compares dates; an empty result
+    // (a date that cannot be stepped) never wins.
+    if (next > date)
+        return next;
+    return std::string(date);
+}
+
+std::vector<EntryRow> EntryRows(const std::vector<std::string>& lines, EntryOrder order,
+                                std::string_view todayDate)
+{
+    struct Parts
+    {
+        std::vector<std::string> fields; // at least five, missing ones empty
+        std::string shownDate;
+        std::string key; // right-aligned key before padding
+    };
+    std::vector<Parts> parts;
+    parts.reserve(lines.size());
+    std::size_t width = 0;
+    std::int32_t number = 0;
+    for (const auto& line : lines) {
+        ++number;
+        Parts p;
+        p.fields = SplitFields(line);
+        if (p.fields.size() < 5)
+            p.fields.resize(5);
+        if (order != EntryOrder::Raw)
+            p.shownDate = ShownDate(p.fields[FieldDate], p.fields[FieldDuration], todayDate);
+        switch (order) {
+        case EntryOrder::Amount:
+            p.key = AmountKey(p.fields[FieldAmount]);
+            break;
+        case EntryOrder::Duration:
+            p.key = DurationKey(p.fields[FieldDuration]);
+            break;
+        case EntryOrder::Raw:
+            p.key = std::to_string(number);
+            break;
+        default:
+            break;
+        }
+        width = std::max(width, p.key.size());
+        parts.push_back(std::move(p));
+    }
+    switch (order) {
+    case EntryOrder::Amount:
+        width = std::max(width, kAmountWidth);
+        break;
+    case EntryOrder::Duration:
+        width = std::max(width, kDurationWidth);
+        break;
+    case EntryOrder::Raw:
+        width = std::max(width, kNumberWidth);
+        break;
+    default:
+        break;
+    }
+
+    std::vector<EntryRow> rows;
+    rows.reserve(lines.size());
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const Parts& p = parts[i];
+        const auto& f = p.fields;
+        const std::string& name = f[FieldName];
+        const std::string& type = f[FieldType];
+        const std::string& date = p.shownDate;
+        const std::string& amount = f[FieldAmount];
+        const std::string& duration = f[FieldDuration];
+        EntryRow row;
+        row.recordNumber = static_cast<std::int32_t>(i + 1);
+        switch (order) {
+        case EntryOrder::Name:
+            row.text = Joined({name, type, date, amount, duration});
+            break;
+        case EntryOrder::Type:
+            row.text =
+                Joined({TypeColumn(type, ValidUtf8(lines[i])), name, date, amount, duration});
+            break;
+        case EntryOrder::Date:
+            row.text = Joined({date, name, type, amount, duration});
+            break;
+        case EntryOrder::Amount:
+            row.text = Joined({RightAligned(p.key, width), name, type, date, duration});
+            break;
+        case EntryOrder::Duration:
+            row.text = Joined({RightAligned(p.key, width), name, type, date, amount});
+            break;
+        case EntryOrder::Raw:
+            row.text = Joined({RightAligned(p.key, width), lines[i]});
+            break;
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::vector<EntryRow> SortedEntryRows(const std::vector<std::string>& lines, EntryOrder order,
+                                      std::string_view todayDate)
+{
+    std::vector<EntryRow> rows = EntryRows(lines, order, todayDate);
+    std::vector<std::string> texts;
+    texts.reserve(rows.size());
+    for (const auto& row : rows)
+        texts.push_back(row.text);
+    std::vector<EntryRow> sorted;
+    sorted.reserve(rows.size());
+    for (const std::size_t i : SortedOrder(texts))
+        sorted.push_back(std::move(rows[i]));
+    return sorted;
+}
+
+} // namespace kestrow

@@ -347,6 +347,9 @@ Status DataStore::recover()
         return Status::failure("Kestrow could not look for the data file " + dataFile_ + ": " +
                                reason(errno) + ".");
     const bool tempThere = ops_.lstat(tempFile_.c_str(), &tempSt) == 0;
+    if (!tempThere && errno != ENOENT)
+        return Status::failure("Kestrow could not look for the scratch file " + tempFile_ + ": " +
+                               reason(errno) + ".");
     if (!tempThere)
         return Status::success();
     if (dataThere || !S_ISREG(tempSt.st_mode)) {

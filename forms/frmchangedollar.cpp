@@ -1,1 +1,134 @@
-// placeholder: this unit is being written
+#include "frmchangedollar.h"
+
+#include "messages.h"
+#include "modmain.h"
+#include "numfmt.h"
+#include "widgets.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+// The amount in the box, or nothing (and the user told so) when it is not a number.
+std::optional<double> AmountIn(QWidget* dialog, QLineEdit* box)
+{
+    const auto amount = kestrow::ParseAmount(box->text().toStdString());
+    if (!amount) {
+        platform::ShowMessage(dialog, QStringLiteral("Invalid amount"));
+        box->setFocus();
+    }
+    return amount;
+}
+
+} // namespace
+
+frmChangeDollar::frmChangeDollar(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmChangeDollar"));
+    setWindowTitle(QStringLiteral("Change Dollar Amount?"));
+    setFixedSize(platform::Twips(4680), platform::Twips(1935));
+
+    labA = new QLabel(this);
+    labA->setObjectName(QStringLiteral("labA"));
+    labA->setWordWrap(true);
+    labA->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    platform::Place(labA, 120, 120, 4395, 555);
+
+    cmdChange = new QPushButton(QStringLiteral("Change"), this);
+    cmdChange->setObjectName(QStringLiteral("cmdChange"));
+    platform::Place(cmdChange, 660, 1500, 915, 375);
+
+    cmdNoChange = new QPushButton(QStringLiteral("NoChange"), this);
+    cmdNoChange->setObjectName(QStringLiteral("cmdNoChange"));
+    platform::Place(cmdNoChange, 3120, 1500, 915, 375);
+
+    txtChange = new QLineEdit(this);
+    txtChange->setObjectName(QStringLiteral("txtChange"));
+    platform::Place(txtChange, 240, 780, 1035, 315);
+
+    for (int i = 0; i < 5; ++i) {
+        cmdIncrease[i] = new QPushButton(this);
+        cmdIncrease[i]->setObjectName(QStringLiteral("cmdIncrease(%1)").arg(i));
+        platform::Place(cmdIncrease[i], 203 + 855 * i, 1200, 855, 255);
+        connect(cmdIncrease[i], &QPushButton::clicked, this, [this, i] { cmdIncrease_Click(i); });
+    }
+
+    chkAddSub = new QCheckBox(QStringLiteral("Check to reduce amount"), this);
+    chkAddSub->setObjectName(QStringLiteral("chkAddSub"));
+    platform::Place(chkAddSub, 2220, 840, 2175, 195);
+
+    setTabOrder(cmdChange, cmdNoChange);
+    setTabOrder(cmdNoChange, txtChange);
+    setTabOrder(txtChange, cmdIncrease[0]);
+    for (int i = 0; i < 4; ++i)
+        setTabOrder(cmdIncrease[i], cmdIncrease[i + 1]);
+    setTabOrder(cmdIncrease[4], chkAddSub);
+
+    connect(cmdChange, &QPushButton::clicked, this, &frmChangeDollar::cmdChange_Click);
+    connect(cmdNoChange, &QPushButton::clicked, this, &frmChangeDollar::cmdNoChange_Click);
+    connect(chkAddSub, &QCheckBox::toggled, this, &frmChangeDollar::chkAddSub_Click);
+
+    Form_Load();
+}
+
+void frmChangeDollar::Form_Load()
+{
+    const int months = modMain::DollarMonths;
+    labA->setText(QStringLiteral("If you want to change the dollar amount for the payment due in "
+                                 "%1 month%2, enter it here")
+                      .arg(months)
+                      .arg(months == 1 ? QString() : QStringLiteral("s")));
+    txtChange->setText(QString::fromStdString(kestrow::FormatDialogAmount(modMain::DollarAmount)));
+    chkAddSub_Click();
+    cmdChange->setFocus();
+}
+
+void frmChangeDollar::chkAddSub_Click()
+{
+    const QString prefix = chkAddSub->isChecked() ? QStringLiteral("Sub ") : QStringLiteral("Add ");
+    for (int i = 0; i < 5; ++i)
+        cmdIncrease[i]->setText(prefix + QString::number(5 * (i + 1)) + QStringLiteral("%"));
+}
+
+// Each click starts from the text as it stands, already rounded to cents by the last
+// click, so clicks compound: Add 10% twice on 100.00 gives 121.00.
+void frmChangeDollar::cmdIncrease_Click(int Index)
+{
+    const auto amount = AmountIn(this, txtChange);
+    if (!amount)
+        return;
+    const double sign = chkAddSub->isChecked() ? -1.0 : 1.0;
+    const double k = Index + 1;
+    const double factor = ((k * 0.05) * sign) + 1.0;
+    const double changed = *amount * factor;
+    if (!std::isfinite(changed)) {
+        platform::ShowMessage(this, QStringLiteral("Invalid amount"));
+        return;
+    }
+    txtChange->setText(QString::fromStdString(kestrow::FormatDialogAmount(changed)));
+}
+
+void frmChangeDollar::cmdChange_Click()
+{
+    const auto amount = AmountIn(this, txtChange);
+    if (!amount)
+        return;
+    modMain::DollarAmount = *amount;
+    accept();
+}
+
+void frmChangeDollar::cmdNoChange_Click()
+{
+    QDialog::reject();
+}
+
+void frmChangeDollar::reject()
+{
+    cmdNoChange_Click();
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The savings chart across the bottom of the main window: one bar per month of the
+// horizon showing the money the pot must hold, the freed part of it in red, a grid every
+// $100 or $1000, grey Januaries and a green marker at the displayed month.
+//
+// Drawing is split in two: MakeChartPlan turns the figures into a list of lines in the
+// chart's own scale (x = month offset, y = dollars), which is what the tests check, and
+// the widget maps that plan onto its pixels.
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+struct ChartLine
+{
+    double x1 = 0;
+    double y1 = 0;
+    double x2 = 0;
+    double y2 = 0;
+    QColor colour;
+};
+
+struct ChartPlan
+{
+    // The scale: x runs from left at the left edge to right at the right edge, y from
+    // top at the top edge down to bottom at the bottom edge.
+    double left = -2;
+    double top = 1010;
+    double right = 122;
+    double bottom = -10;
+    // 64-bit so that totals far above 32,767 still get their grid.
+    std::int64_t gridStep = 1000;
+    std::int64_t chartTop = 0;
+    QString toolTip;
+    // In drawing order; later lines cover earlier ones.
+    std::vector<ChartLine> lines;
+};
+
+namespace chartcolours {
+inline const QColor Bar{0, 0, 0};
+inline const QColor Freed{255, 0, 0};
+inline const QColor Marker{0, 255, 0};
+inline const QColor Grey{223, 223, 223};
+inline const QColor Pink{255, 234, 236};
+} // namespace chartcolours
+
+// The tooltip for a given grid step.
+QString ChartToolTip(std::int64_t gridStep);
+
+// The drawing plan for the totals of month offsets 0 to horizonMonths.
+ChartPlan MakeChartPlan(const std::vector<double>& monthTotals, double freedAmount,
+                        int horizonMonths, int todayMonth, int monthOffset);
+
+class SavingsChart : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SavingsChart(QWidget* parent = nullptr);
+
+    // Replaces the picture and the tooltip.
+    void setPlan(ChartPlan plan);
+    const ChartPlan& plan() const { return plan_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void render(const QSize& pixels);
+
+    ChartPlan plan_;
+    bool drawn_ = false; // nothing to draw before the first plan
+    QImage picture_;     // the plan rendered at device pixels, redone when the plan or size changes
+};

@@ -1,1 +1,302 @@
-// placeholder: this unit is being written
+#include "frmchange.h"
+
+#include "dates.h"
+#include "messages.h"
+#include "modmain.h"
+#include "numfmt.h"
+#include "record.h"
+#include "textcodec.h"
+#include "widgets.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int kName = 0;
+constexpr int kDate = 2;
+constexpr int kAmount = 3;
+constexpr int kDuration = 4;
+
+struct Box
+{
+    const char* label;
+    const char* tooltip;
+    int top;
+    int width;
+};
+
+constexpr Box kBoxLayout[frmChange::kBoxes] = {
+    {"Name", "Make any desired changes to the Name", 0, 2655},
+    {"Type", "Make any desired changes to the Type; maximum 3 characters", 315, 795},
+    {"Date", "Make any desired changes to the Date", 630, 1035},
+    {"Amount", "Make any desired changes to the Amount", 945, 795},
+    {"Duration", "Make any desired changes to the Duration", 1260, 795},
+};
+
+std::string Text(const QLineEdit* box)
+{
+    return platform::EncodeText(box->text());
+}
+
+// The date as every reader of the data file can take it: normalised, with a four-digit
+// year, a month from 1 to 12 and a day from 1 to 31 (the add form's rule). Empty when
+// the text is no such date.
+std::string AcceptableDate(std::string_view typed)
+{
+    std::string date = kestrow::NormalizeDate(typed);
+    if (date.empty())
+        return {};
+    const auto parts = kestrow::SplitText(date, '-');
+    const std::string& year = parts[0];
+    if (year.size() != 4 || !kestrow::PartValue(year))
+        return {};
+    const auto month = kestrow::PartValue(parts[1]);
+    const auto day = kestrow::PartValue(parts[2]);
+    if (!month || *month < 1 || *month > 12 || !day || *day < 1 || *day > 31)
+        return {};
+    return date;
+}
+
+std::optional<long> AcceptableDuration(std::string_view typed)
+{
+    const auto months = kestrow::ParseWhole(typed);
+    if (!months || *months < 1 || *months > 32767)
+        return std::nullopt;
+    return months;
+}
+
+} // namespace
+
+frmChange::frmChange(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmChange"));
+    setWindowTitle(QStringLiteral("Edit a record"));
+    setFixedSize(platform::Twips(3720), platform::Twips(1905));
+
+    for (int i = 0; i < kBoxes; ++i) {
+        const Box& b = kBoxLayout[i];
+        Label[i] = new QLabel(QString::fromUtf8(b.label), this);
+        Label[i]->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        platform::Place(Label[i], 0, b.top + 15, 855, 255);
+
+        txtIn[i] = new QLineEdit(this);
+        txtIn[i]->setObjectName(QStringLiteral("txtIn(%1)").arg(i));
+        txtIn[i]->setToolTip(QString::fromUtf8(b.tooltip));
+        if (i == kAmount || i == kDuration)
+            txtIn[i]->setAlignment(Qt::AlignRight);
+        platform::Place(txtIn[i], 960, b.top, b.width, 285);
+        txtIn[i]->installEventFilter(this);
+    }
+    Label[kBoxes] = new QLabel(QStringLiteral("(in months)"), this);
+    Label[kBoxes]->setObjectName(QStringLiteral("Label6"));
+    platform::Place(Label[kBoxes], 1860, 1275, 855, 255);
+
+    cmdAccept = new QPushButton(QStringLiteral("Accept"), this);
+    cmdAccept->setObjectName(QStringLiteral("cmdAccept"));
+    cmdAccept->setToolTip(QStringLiteral("Click to accept the changes"));
+    cmdAccept->setDefault(true);
+    platform::Place(cmdAccept, 398, 1635, 1335, 255);
+
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setToolTip(QStringLiteral("Click to ignore the changes"));
+    platform::Place(cmdCancel, 1898, 1635, 1335, 255);
+
+    connect(cmdAccept, &QPushButton::clicked, this, &frmChange::cmdAccept_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmChange::cmdCancel_Click);
+
+    Form_Load();
+    txtIn[kName]->setFocus();
+}
+
+frmChange::~frmChange()
+{
+    closing_ = true;
+    for (QLineEdit* box : txtIn)
+        box->removeEventFilter(this);
+    // An unfinished rewrite abandons itself when rewrite_ goes.
+}
+
+int frmChange::exec()
+{
+    if (!loaded_) {
+        closing_ = true;
+        setResult(Rejected);
+        return Rejected;
+    }
+    return QDialog::exec();
+}
+
+std::optional<std::string> frmChange::beginEdit()
+{
+    rewrite_.reset();
+    if (!modMain::HasData())
+        return std::nullopt;
+    rewrite_.emplace(modMain::Data().beginRewrite());
+    if (!rewrite_->active()) {
+        platform::ShowError(this, QString::fromStdString(rewrite_->startStatus().message));
+        return std::nullopt;
+    }
+    auto line = rewrite_->copyUntil(modMain::EditIndex);
+    // No such record (the list and the file disagree): nothing is changed.
+    if (!line)
+        rewrite_->abandon();
+    return line;
+}
+
+void frmChange::Form_Load()
+{
+    const auto line = beginEdit();
+    if (!line)
+        return;
+    auto fields = kestrow::SplitFields(*line);
+    fields.resize(std::max<std::size_t>(fields.size(), kBoxes));
+    for (int i = 0; i < kBoxes; ++i)
+        txtIn[i]->setText(platform::DecodeText(fields[std::size_t(i)]));
+    loaded_ = true;
+}
+
+bool frmChange::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut && !closing_) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // Switching to another window or opening a menu is not leaving the box, and the
+        // way to "Cancel" must not be stopped by a check of what is being thrown away.
+        const bool leaving = reason != Qt::ActiveWindowFocusReason &&
+                             reason != Qt::PopupFocusReason &&
+                             QApplication::focusWidget() != cmdCancel;
+        for (int i = 0; i < kBoxes && leaving; ++i) {
+            if (watched == txtIn[i])
+                txtIn_LostFocus(i);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmChange::txtIn_LostFocus(int Index)
+{
+    if (Index == kDate)
+        leaveDate();
+    else if (Index == kAmount)
+        leaveAmount();
+}
+
+bool frmChange::leaveDate()
+{
+    const std::string date = AcceptableDate(Text(txtIn[kDate]));
+    if (date.empty())
+        platform::ShowMessage(this, QStringLiteral("Invalid date"));
+    txtIn[kDate]->setText(QString::fromStdString(date));
+    return !date.empty();
+}
+
+void frmChange::leaveAmount()
+{
+    // Text that is not a number stays as typed, for "Accept" to refuse; it is never
+    // turned into an amount the user did not type.
+    if (const auto amount = kestrow::ParseAmount(Text(txtIn[kAmount])))
+        txtIn[kAmount]->setText(QString::fromStdString(kestrow::FormatAmount(*amount)));
+}
+
+void frmChange::refuse(int index, const QString& message)
+{
+    platform::ShowMessage(this, message);
+    txtIn[index]->setFocus();
+}
+
+bool frmChange::boxesAcceptable()
+{
+    for (int i = 0; i < kBoxes; ++i) {
+        if (txtIn[i]->text().trimmed().isEmpty()) {
+            refuse(i, QStringLiteral("Entry %1 is null").arg(i));
+            return false;
+        }
+    }
+    for (int i = 0; i < kBoxes; ++i) {
+        if (txtIn[i]->text().contains(QLatin1Char(kestrow::kFieldSeparator))) {
+            refuse(i, QStringLiteral("The character | cannot be used"));
+            return false;
+        }
+    }
+    if (AcceptableDate(Text(txtIn[kDate])).empty()) {
+        txtIn[kDate]->clear();
+        refuse(kDate, QStringLiteral("Invalid date"));
+        return false;
+    }
+    // The add form lets no sign through; a negative amount would not sort by its value.
+    const auto amount = kestrow::ParseAmount(Text(txtIn[kAmount]));
+    if (!amount || *amount < 0) {
+        refuse(kAmount, QStringLiteral("Invalid amount"));
+        return false;
+    }
+    if (!AcceptableDuration(Text(txtIn[kDuration]))) {
+        refuse(kDuration, QStringLiteral("Invalid number of months"));
+        return false;
+    }
+    return true;
+}
+
+void frmChange::cmdAccept_Click()
+{
+    if (!rewrite_ || !rewrite_->active())
+        return;
+    // Started with Enter, the focus is still in a box whose leaving step has not run.
+    const QWidget* focused = focusWidget();
+    if (focused == txtIn[kDate] && !leaveDate())
+        return;
+    if (focused == txtIn[kAmount])
+        leaveAmount();
+    if (!boxesAcceptable())
+        return;
+
+    const std::string date = AcceptableDate(Text(txtIn[kDate]));
+    const long months = *AcceptableDuration(Text(txtIn[kDuration]));
+    const std::string next = kestrow::StepDate(date, int(months), modMain::TodayDate);
+    if (next.empty()) {
+        // The period is too long to step this date on within the months Kestrow counts.
+        refuse(kDuration, QStringLiteral("Invalid number of months"));
+        return;
+    }
+    txtIn[kDate]->setText(QString::fromStdString(next));
+
+    std::vector<std::string> fields;
+    for (const QLineEdit* box : txtIn)
+        fields.push_back(Text(box));
+    rewrite_->writeLine(kestrow::JoinFields(fields));
+    rewrite_->copyRest();
+    const kestrow::Status done = rewrite_->complete();
+    if (!done) {
+        platform::ShowError(this, QString::fromStdString(done.message));
+        // The data file is as it was; the form stays with the user's text for another
+        // try, unless the rewrite cannot even be started again.
+        if (!beginEdit()) {
+            closing_ = true;
+            QDialog::reject();
+        }
+        return;
+    }
+    if (!done.message.empty())
+        platform::ShowError(this, QString::fromStdString(done.message));
+    closing_ = true;
+    accept();
+}
+
+void frmChange::cmdCancel_Click()
+{
+    closing_ = true;
+    if (rewrite_)
+        rewrite_->abandon();
+    QDialog::reject();
+}
+
+void frmChange::reject()
+{
+    cmdCancel_Click();
+}

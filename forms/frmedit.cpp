@@ -1,1 +1,234 @@
-// placeholder: this unit is being written
+#include "frmedit.h"
+
+#include "ending.h"
+#include "entryrows.h"
+#include "frmadd.h"
+#include "frmchange.h"
+#include "frmintro.h"
+#include "messages.h"
+#include "modmain.h"
+#include "printer.h"
+#include "textcodec.h"
+#include "widgets.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <vector>
+
+namespace {
+
+struct OrderButton
+{
+    const char* caption;
+    const char* tooltip;
+    int left;
+    int width;
+};
+
+constexpr OrderButton kOrderButtons[frmEdit::kOrders] = {
+    {"Name", "Sort the list by Name", 60, 915},
+    {"Type", "Sort the list by Type", 1080, 915},
+    {"Date", "Sort the list by Date", 2070, 915},
+    {"Amount", "Sort the list by Amount", 2940, 915},
+    {"Duration", "Sort the list by Duration", 3900, 915},
+    {"Raw", "Display the list in the sequence in which the items were entered", 5040, 675},
+};
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* tooltip,
+                        int left)
+{
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setObjectName(QString::fromUtf8(name));
+    button->setToolTip(QString::fromUtf8(tooltip));
+    platform::Place(button, left, 2760, 1155, 315);
+    return button;
+}
+
+// A change that was made may still carry a warning; a failed one carries the reason.
+void ReportStatus(QWidget* parent, const kestrow::Status& status)
+{
+    if (!status.message.empty())
+        platform::ShowError(parent, QString::fromStdString(status.message));
+}
+
+} // namespace
+
+frmEdit::frmEdit(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmEdit"));
+    setWindowTitle(QStringLiteral("Edit Entries"));
+    setFixedSize(platform::Twips(6930), platform::Twips(3195));
+
+    lstDisplay = new QListWidget(this);
+    lstDisplay->setObjectName(QStringLiteral("lstDisplay"));
+    lstDisplay->setToolTip(
+        QStringLiteral("Click (or Ctrl-click) to select items to edit or delete"));
+    lstDisplay->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstDisplay->setFont(platform::FixedPitchFont(8.25));
+    // The rows arrive in their order already (the case-insensitive order of every sorted
+    // list of Kestrow); the widget's own sorting would compare case-sensitively.
+    lstDisplay->setSortingEnabled(false);
+    platform::Place(lstDisplay, 60, 60, 6795, 1950);
+
+    fraSortHow = new QFrame(this);
+    fraSortHow->setObjectName(QStringLiteral("fraSortHow"));
+    fraSortHow->setFrameShape(QFrame::NoFrame);
+    platform::Place(fraSortHow, 548, 2280, 5835, 195);
+    for (int i = 0; i < kOrders; ++i) {
+        const OrderButton& b = kOrderButtons[i];
+        Option1[i] = new QRadioButton(QString::fromUtf8(b.caption), fraSortHow);
+        Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        Option1[i]->setToolTip(QString::fromUtf8(b.tooltip));
+        platform::Place(Option1[i], b.left, 0, b.width, 195);
+    }
+    // Every opening starts in the "Name" order.
+    Option1[0]->setChecked(true);
+
+    cmdAdd = MakeButton(this, "cmdAdd", "New entry", "Click to add a new item to the list", 90);
+    cmdPrint = MakeButton(this, "cmdPrint", "Print", "Click to print the list as displayed", 1492);
+    cmdEdit = MakeButton(this, "cmdEdit", "Edit", "Click to edit the selected item", 2894);
+    cmdDelete =
+        MakeButton(this, "cmdDelete", "Delete", "Click to delete the selected item or items", 4296);
+    cmdDone = MakeButton(this, "cmdDone", "Done", "Click when done", 5700);
+    cmdAdd->setDefault(true);
+    cmdEdit->setEnabled(false);
+    cmdDelete->setEnabled(false);
+
+    connect(lstDisplay, &QListWidget::itemSelectionChanged, this, &frmEdit::lstDisplay_Click);
+    for (int i = 0; i < kOrders; ++i) {
+        connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                Option1_Click(i);
+        });
+    }
+    connect(cmdAdd, &QPushButton::clicked, this, &frmEdit::cmdAdd_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmEdit::cmdEdit_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmEdit::cmdDelete_Click);
+    connect(cmdPrint, &QPushButton::clicked, this, &frmEdit::cmdPrint_Click);
+    connect(cmdDone, &QPushButton::clicked, this, &frmEdit::cmdDone_Click);
+
+    Form_Load();
+    lstDisplay->setFocus();
+}
+
+int frmEdit::chosenOrder() const
+{
+    for (int i = 0; i < kOrders; ++i) {
+        if (Option1[i]->isChecked())
+            return i;
+    }
+    return 0;
+}
+
+void frmEdit::Form_Load()
+{
+    lstDisplay->clear();
+    lstDisplay_Click();
+    if (!modMain::HasData())
+        return;
+    std::vector<std::string> lines;
+    const kestrow::Status read = modMain::Data().readLines(lines);
+    if (!read)
+        platform::ShowError(this, QString::fromStdString(read.message));
+    const auto rows = kestrow::SortedEntryRows(
+        lines, static_cast<kestrow::EntryOrder>(chosenOrder()), modMain::TodayDate);
+    for (const auto& row : rows) {
+        auto* item = new QListWidgetItem(platform::DecodeText(row.text));
+        item->setData(Qt::UserRole, row.recordNumber);
+        lstDisplay->addItem(item);
+    }
+    lstDisplay_Click();
+}
+
+void frmEdit::lstDisplay_Click()
+{
+    const auto selected = lstDisplay->selectedItems().size();
+    cmdDelete->setEnabled(selected >= 1);
+    cmdEdit->setEnabled(selected == 1);
+}
+
+void frmEdit::Option1_Click(int /*Index*/)
+{
+    Form_Load();
+}
+
+void frmEdit::cmdAdd_Click()
+{
+    {
+        frmAdd dlg(this);
+        dlg.exec();
+    }
+    if (platform::ProgramEnding())
+        return;
+    Form_Load();
+}
+
+void frmEdit::cmdEdit_Click()
+{
+    const auto selected = lstDisplay->selectedItems();
+    if (selected.size() != 1)
+        return;
+    modMain::EditIndex = selected.front()->data(Qt::UserRole).toInt();
+    {
+        frmChange dlg(this);
+        dlg.exec();
+    }
+    if (platform::ProgramEnding())
+        return;
+    Form_Load();
+}
+
+void frmEdit::cmdDelete_Click()
+{
+    // Record numbers in the order of the rows; the store sorts them and drops each line
+    // in one rewrite, so the numbers still name the lines they were read from.
+    std::vector<std::int32_t> numbers;
+    for (int row = 0; row < lstDisplay->count(); ++row) {
+        const QListWidgetItem* item = lstDisplay->item(row);
+        if (item->isSelected())
+            numbers.push_back(item->data(Qt::UserRole).toInt());
+    }
+    if (numbers.empty() || !modMain::HasData())
+        return;
+    ReportStatus(this, modMain::Data().rewriteDeleting(numbers));
+    if (modMain::Data().length() == 0) {
+        {
+            frmIntro dlg(this);
+            dlg.exec();
+        }
+        if (platform::ProgramEnding())
+            return;
+    }
+    Form_Load();
+}
+
+void frmEdit::cmdPrint_Click()
+{
+    QStringList lines;
+    lines.reserve(lstDisplay->count());
+    for (int row = 0; row < lstDisplay->count(); ++row)
+        lines << lstDisplay->item(row)->text();
+    platform::PrintLines(this, lines, QStringLiteral("Kestrow entries"));
+}
+
+void frmEdit::cmdDone_Click()
+{
+    accept();
+}
+
+void frmEdit::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain =
+        event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Escape && plain) {
+        if (cmdEdit->isEnabled())
+            cmdEdit->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

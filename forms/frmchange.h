@@ -1,0 +1,64 @@
+#pragma once
+// "Edit a record": the record whose number the entry list put in modMain::EditIndex, in
+// five boxes. The form is one rewrite of the data file spread over its life: loading it
+// copies the records before the edited one to the scratch file, "Accept" writes the
+// changed record and the rest and puts the new file in place, and "Cancel" (also Esc and
+// the close box) removes the scratch file, leaving the data file as it was.
+//
+// "Accept" refuses what the rest of Kestrow could not read back (empty boxes, a date that
+// is not a four-digit year with month 1 to 12 and day 1 to 31, an amount that is not a
+// number, a duration that is not a whole number from 1 to 32767, a "|" anywhere); the
+// form then stays open and the data file is untouched.
+
+#include "datastore.h"
+
+#include <QDialog>
+
+#include <optional>
+#include <string>
+
+class QEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class frmChange : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmChange(QWidget* parent = nullptr);
+    ~frmChange() override;
+
+    static constexpr int kBoxes = 5; // name, type, date, amount, duration
+    QLineEdit* txtIn[kBoxes] = {};
+    QPushButton* cmdAccept = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+    // Returns at once, without showing the form, when loading found no record to edit.
+    int exec() override;
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void txtIn_LostFocus(int Index);
+    void cmdAccept_Click();
+    void cmdCancel_Click();
+
+    // Starts the rewrite and copies the lines before the record; the record's line, or
+    // nothing when the rewrite could not start or the file has no such record.
+    std::optional<std::string> beginEdit();
+    // The leaving step of the date box; false when the date was refused.
+    bool leaveDate();
+    void leaveAmount();
+    // The checks of "Accept"; false (after telling the user) when a box is refused.
+    bool boxesAcceptable();
+    void refuse(int index, const QString& message);
+
+    QLabel* Label[kBoxes + 1] = {};
+    std::optional<kestrow::Rewrite> rewrite_;
+    bool loaded_ = false;
+    bool closing_ = false;
+};

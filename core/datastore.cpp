@@ -312,17 +312,16 @@ Status DataStore::open()
     Status status = recover();
     if (status) {
         const int fd = ops_.open(dataFile_.c_str(), O_RDONLY | O_CREAT, 0666);
-        struct stat st
-        {
-        };
+        struct stat st = {};
         if (fd < 0) {
             status = Status::failure("Kestrow could not open the data file " + dataFile_ + ": " +
                                      reason(errno) + ".");
         } else if (ops_.fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            const int err = S_ISREG(st.st_mode) ? errno : EISDIR;
+            // Anything but a plain file at the name (a device, say) is not taken as data.
+            const std::string why = st.st_mode == 0 ? reason(errno) : "it is not a plain file";
             ops_.close(fd);
             status = Status::failure("Kestrow could not open the data file " + dataFile_ + ": " +
-                                     (err == EISDIR ? "it is not a file" : reason(err)) + ".");
+                                     why + ".");
         } else {
             readFd_ = fd;
         }
@@ -336,12 +335,8 @@ Status DataStore::open()
 
 Status DataStore::recover()
 {
-    struct stat dataSt
-    {
-    };
-    struct stat tempSt
-    {
-    };
+    struct stat dataSt = {};
+    struct stat tempSt = {};
     const bool dataThere = ops_.lstat(dataFile_.c_str(), &dataSt) == 0;
     if (!dataThere && errno != ENOENT)
         return Status::failure("Kestrow could not look for the data file " + dataFile_ + ": " +
@@ -417,9 +412,7 @@ void DataStore::close()
 
 std::int64_t DataStore::length() const
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (readFd_ < 0 || ops_.fstat(readFd_, &st) != 0)
         return -1;
     return st.st_size;
@@ -453,14 +446,16 @@ Status DataStore::append(std::string_view line)
         return Status::failure(saveFailure("the data file is not open"));
     if (hasLineBreak(line))
         return Status::failure(saveFailure("the record contains a line break"));
+    // The rewrite under way copies the file as it was when it began; its rename would
+    // throw the appended line away.
+    if (active_ != nullptr)
+        return Status::failure(saveFailure("another change is still in progress"));
     // No O_CREAT: open() made sure the file is there, and a file deleted behind Kestrow's
     // back is reported rather than silently started anew.
     const int fd = ops_.open(dataFile_.c_str(), O_RDWR | O_APPEND, 0);
     if (fd < 0)
         return Status::failure(saveFailure(reason(errno)));
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (ops_.fstat(fd, &st) != 0) {
         const int err = errno;
         ops_.close(fd);
@@ -514,9 +509,7 @@ Rewrite DataStore::beginRewrite()
     std::string contents;
     if (const int err = readAll(ops_, readFd_, contents); err != 0)
         return Rewrite(nullptr, Status::failure(saveFailure("reading it failed: " + reason(err))));
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (ops_.fstat(readFd_, &st) != 0)
         return Rewrite(nullptr, Status::failure(saveFailure(reason(errno))));
     // Whatever sits at the scratch name (a leftover, or a link planted to make Kestrow

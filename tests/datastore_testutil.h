@@ -24,9 +24,7 @@ inline QByteArray bytes(const std::string& s)
 // Present in any form, a dangling link included.
 inline bool present(const std::string& path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -56,9 +54,7 @@ inline bool writeFile(const std::string& path, const QByteArray& contents, mode_
 
 inline mode_t permissions(const std::string& path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : mode_t(-1);
 }
 

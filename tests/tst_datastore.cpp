@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,8 @@ private slots:
     void readLines_data();
     void readLines();
     void openCreatesAnEmptyDataFile();
+    void openFailures_data();
+    void openFailures();
 
     void append_data();
     void append();
@@ -152,6 +155,39 @@ void TestDataStore::openCreatesAnEmptyDataFile()
     QCOMPARE(permissions(f.data), mode_t(0644));
     QVERIFY(store.recoveryNote().empty());
     QCOMPARE(f.entries(), QStringList{"Kestrow.txt"});
+}
+
+void TestDataStore::openFailures_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("dataIsFolder");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("folder missing") << "missing" << false << "missing";
+    QTest::newRow("data file is a folder")
+        << "" << true
+        << QStringLiteral("Kestrow.txt: ") + QString::fromLocal8Bit(std::strerror(EISDIR));
+}
+
+void TestDataStore::openFailures()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, dataIsFolder);
+    QFETCH(QString, named);
+    Folder f;
+    const QString base = folder.isEmpty() ? f.dir.path() : f.dir.filePath(folder);
+    const std::string data = (base + "/Kestrow.txt").toStdString();
+    if (dataIsFolder)
+        QCOMPARE(::mkdir(data.c_str(), 0755), 0);
+    DataStore store(data, (base + "/xyzzy.tmp").toStdString());
+    const Status st = store.open();
+    QVERIFY(!st);
+    QVERIFY(!store.isOpen());
+    QVERIFY2(st.message.find(named.toStdString()) != std::string::npos, st.message.c_str());
+    // The failed start-up holds no lock.
+    if (dataIsFolder) {
+        QCOMPARE(::rmdir(data.c_str()), 0);
+        QVERIFY(store.open());
+    }
 }
 
 void TestDataStore::append_data()
@@ -423,6 +459,8 @@ void TestDataStore::oneRewriteAtATime()
     QVERIFY(!second.startStatus());
     QVERIFY(!second.complete());
     QVERIFY(!store.rewriteDeleting({1}));
+    // An append now would be lost when the rewrite's file replaces this one.
+    QVERIFY(!store.append("c"));
     // The refused ones did not disturb the one in progress.
     Rewrite moved(std::move(first));
     moved.writeLine("A");
@@ -557,9 +595,7 @@ void TestDataStore::plantedLink()
         QDir(outside.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     QCOMPARE(outsideEntries, dangling ? QStringList{} : QStringList{"target"});
     QVERIFY(!present(f.temp));
-    struct stat st2
-    {
-    };
+    struct stat st2 = {};
     QCOMPARE(::lstat(f.data.c_str(), &st2), 0);
     QVERIFY(S_ISREG(st2.st_mode));
 }

@@ -75,9 +75,7 @@ public:
     }
     int fsync(int fd) override
     {
-        struct stat st
-        {
-        };
+        struct stat st = {};
         const bool folder = FileOps::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
         return fault(folder ? "fsync folder" : "fsync") ? -1 : FileOps::fsync(fd);
     }

@@ -1,1 +1,687 @@
-// placeholder: this unit is being written
+#include "budget.h"
+
+#include "dates.h"
+#include "numfmt.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace kestrow {
+
+namespace {
+
+constexpr long kInt16Max = 32767;
+
+bool AllDigits(std::string_view text)
+{
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int DigitsValue(std::string_view digits)
+{
+    int value = 0;
+    for (const char c : digits)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+// What the computation needs to know about today and the displayed month; it does not
+// depend on the records.
+struct Frame
+{
+    int todayYear = 0;
+    int todayMonth = 0;
+    std::int32_t todayIndex = 0; // absolute month number, year x 12 + month
+    int horizon = 0;
+    int offset = 0;
+};
+
+// Sets up the figures every computation starts from: the displayed month, its key and
+// zeroed month totals. Returns false when today is not a usable date; the figures are then
+// those of an empty schedule.
+bool StartFigures(const BudgetInput& input, Frame& frame, BudgetFigures& figures)
+{
+    // Start-up keeps the horizon at 120 or more and the window keeps the offset inside it;
+    // values from elsewhere are brought into range rather than read past the totals.
+    frame.horizon = std::max<int>(input.horizonMonths, 0);
+    frame.offset = std::clamp<int>(input.monthOffset, 0, frame.horizon);
+    figures.monthTotals.assign(static_cast<std::size_t>(frame.horizon) + 1, 0.0);
+    if (!IsTodayDate(input.todayDate))
+        return false;
+
+    const std::string_view today = input.todayDate;
+    frame.todayYear = DigitsValue(today.substr(0, 4));
+    frame.todayMonth = DigitsValue(today.substr(5, 2));
+    frame.todayIndex = frame.todayYear * 12 + frame.todayMonth;
+
+    const int shown = frame.todayYear * 12 + (frame.todayMonth - 1) + frame.offset;
+    figures.shownMonth = FormatPadded(shown / 12, 4) + "-" + FormatPadded(shown % 12 + 1, 2);
+    figures.dueMonthKey = DateKey(figures.shownMonth + "-99").value_or(0);
+    return true;
+}
+
+// The smallest total over the months before the last one. A true minimum: a sentinel start
+// value would cap the freed money of a very large schedule at that value.
+void FinishFigures(const Frame& frame, BudgetFigures& figures)
+{
+    const auto& totals = figures.monthTotals;
+    if (frame.horizon > 0)
+        figures.freedAmount = *std::min_element(totals.begin(), totals.begin() + frame.horizon);
+    else
+        figures.freedAmount = 0;
+    figures.netRequirement = totals[static_cast<std::size_t>(frame.offset)] - figures.freedAmount;
+    figures.totalThisMonth = figures.netRequirement + figures.billsDue;
+}
+
+void AddDue(BudgetFigures& figures, const UsableRecord& record, std::string_view effectiveDate)
+{
+    figures.billsDue += record.amount;
+    figures.due.push_back(
+        {record.recordNumber, std::string(effectiveDate), record.amount, record.type, record.name});
+}
+
+// ---------------------------------------------------------------------------------------
+// The reference: every step as the pass is described, one record and one month at a time.
+
+BudgetFigures DirectPass(const BudgetInput& input)
+{
+    BudgetFigures figures;
+    Frame frame;
+    if (!StartFigures(input, frame, figures) || input.records == nullptr) {
+        if (input.records != nullptr) {
+            for (const auto& record : *input.records)
+                figures.skippedRecords.push_back(record.recordNumber);
+        }
+        FinishFigures(frame, figures);
+        return figures;
+    }
+
+    for (const auto& record : *input.records) {
+        const int duration = record.duration;
+        const std::string stepped = StepDate(record.date, duration, input.todayDate);
+        if (stepped.empty()) {
+            figures.skippedRecords.push_back(record.recordNumber);
+            continue;
+        }
+        const std::string& effective = stepped >= record.date ? stepped : record.date;
+        const auto parts = SplitText(effective, '-');
+        const auto year =
+            parts.size() >= 2 && parts[0].size() == 4 ? PartValue(parts[0]) : std::nullopt;
+        const auto month = parts.size() >= 2 ? PartValue(parts[1]) : std::nullopt;
+        const auto key = DateKey(effective);
+        if (!year || !month || !key) {
+            figures.skippedRecords.push_back(record.recordNumber);
+            continue;
+        }
+
+        const double share = record.amount / duration;
+        figures.monthlyRequired += share;
+        std::int32_t dueLag = (*year * 12 + *month) - frame.todayIndex;
+        while (dueLag < 0)
+            dueLag += duration;
+        while (dueLag > duration)
+            dueLag -= duration;
+
+        for (int i = 0; i <= frame.horizon; ++i) {
+            const double phase = PositiveMod(i - dueLag, duration);
+            figures.monthTotals[static_cast<std::size_t>(i)] += share * phase;
+            if (i == frame.offset && phase == 0 && *key < figures.dueMonthKey)
+                AddDue(figures, record, effective);
+        }
+    }
+    FinishFigures(frame, figures);
+    return figures;
+}
+
+// ---------------------------------------------------------------------------------------
+// The grouped computation.
+
+// Where one record sits in its cycle.
+struct Placement
+{
+    bool usable = false;
+    bool steppedWins = false; // effective date is the stepped date, else the stored one
+    bool steppedText = false; // `stepped` holds the stepped date's text; else build it
+    std::int32_t dueLag = 0;
+    std::int32_t key = 0; // DateKey of the effective date
+};
+
+// The numbers of StepDate's result.
+struct Step
+{
+    long year = 0;
+    long month = 0;
+    long day = 0;
+    bool limited = false; // the day was cut to the month's length
+};
+
+// StepDate's loops with their repetitions counted out in one step. Nullopt where StepDate
+// refuses.
+std::optional<Step> StepNumbers(long y, long m, long d, long months, const Frame& frame)
+{
+    if (months < 1 || months > kInt16Max)
+        return std::nullopt;
+    const long ty = frame.todayYear;
+    if (ty > y) {
+        m += months;
+        if (m > kInt16Max)
+            return std::nullopt;
+        if (m > 12) {
+            y += (m - 1) / 12;
+            m = (m - 1) % 12 + 1;
+        }
+        if (ty > y && months > kInt16Max - 12) {
+            // Each round moves thousands of years, so there are only a few; a round may
+            // overflow the month sum, which only these periods can.
+            while (ty > y) {
+                m += months;
+                if (m > kInt16Max)
+                    return std::nullopt;
+                while (m > 12) {
+                    ++y;
+                    m -= 12;
+                }
+            }
+        } else if (ty > y) {
+            long absolute = y * 12 + (m - 1);
+            const long rounds = (ty * 12 - absolute + months - 1) / months;
+            absolute += rounds * months;
+            y = absolute / 12;
+            m = absolute % 12 + 1;
+        }
+    }
+    if (months < 12) {
+        if (m > 0)
+            m -= ((m + months - 1) / months) * months;
+        if (m < frame.todayMonth)
+            m += ((frame.todayMonth - m + months - 1) / months) * months;
+        if (m > 12) {
+            y += (m - 1) / 12;
+            m = (m - 1) % 12 + 1;
+        }
+    }
+    if (y > kInt16Max)
+        return std::nullopt;
+
+    Step step{y, m, d, false};
+    if (m == 2 && d > 28) {
+        step.day = 28;
+        step.limited = true;
+    } else if ((m == 4 || m == 6 || m == 9 || m == 11) && d > 30) {
+        step.day = 30;
+        step.limited = true;
+    }
+    return step;
+}
+
+void AppendNumber(std::string& text, long value)
+{
+    char buf[24];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value);
+    text.append(buf, result.ptr);
+}
+
+// The text StepDate returns: the day as written unless it was cut.
+void StepText(const Step& step, std::string_view dayText, std::string& out)
+{
+    out.clear();
+    AppendNumber(out, step.year);
+    out += '-';
+    if (step.month < 10)
+        out += '0';
+    AppendNumber(out, step.month);
+    out += '-';
+    if (step.limited)
+        AppendNumber(out, step.day);
+    else
+        out.append(dayText);
+}
+
+// The three parts of a stored date when it has exactly three numeric 16-bit parts.
+bool SplitDate(std::string_view date, long& y, long& m, long& d, std::string_view& dayText)
+{
+    const std::size_t first = date.find('-');
+    if (first == std::string_view::npos)
+        return false;
+    const std::size_t second = date.find('-', first + 1);
+    if (second == std::string_view::npos || date.find('-', second + 1) != std::string_view::npos)
+        return false;
+    const auto year = PartValue(date.substr(0, first));
+    const auto month = PartValue(date.substr(first + 1, second - first - 1));
+    const auto day = PartValue(date.substr(second + 1));
+    if (!year || !month || !day)
+        return false;
+    y = *year;
+    m = *month;
+    d = *day;
+    dayText = date.substr(second + 1);
+    return true;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// YYYY-MM-DD, the form every writer of the program produces.
+bool Canonical(std::string_view date)
+{
+    return date.size() == 10 && date[4] == '-' && date[7] == '-' && IsDigit(date[0]) &&
+           IsDigit(date[1]) && IsDigit(date[2]) && IsDigit(date[3]) && IsDigit(date[5]) &&
+           IsDigit(date[6]) && IsDigit(date[8]) && IsDigit(date[9]);
+}
+
+std::int32_t CycleLag(std::int32_t recordMonth, const Frame& frame, std::int32_t period)
+{
+    std::int32_t lag = recordMonth - frame.todayIndex;
+    if (lag < 0)
+        lag += ((-lag + period - 1) / period) * period;
+    if (lag > period)
+        lag -= ((lag - period + period - 1) / period) * period;
+    return lag;
+}
+
+// Places a record. For a canonical date whose stepped year has four digits too, both dates
+// are canonical, so comparing them as numbers is comparing them as text, and no text is
+// built unless the record is listed. Any other date goes the long way through the texts.
+Placement Place(const UsableRecord& record, const Frame& frame, const std::string& todayDate,
+                std::string& stepped)
+{
+    Placement place;
+    const std::int32_t period = record.duration;
+    const std::string_view date = record.date;
+    if (Canonical(date)) {
+        const long y = DigitsValue(date.substr(0, 4));
+        const long m = DigitsValue(date.substr(5, 2));
+        const long d = DigitsValue(date.substr(8, 2));
+        const auto step = StepNumbers(y, m, d, period, frame);
+        if (!step)
+            return place;
+        if (step->year >= 1000 && step->year <= 9999) {
+            const std::int32_t storedKey = static_cast<std::int32_t>(y * 10000 + m * 100 + d);
+            const std::int32_t steppedKey =
+                static_cast<std::int32_t>(step->year * 10000 + step->month * 100 + step->day);
+            place.steppedWins = steppedKey >= storedKey;
+            const long year = place.steppedWins ? step->year : y;
+            const long month = place.steppedWins ? step->month : m;
+            place.key = place.steppedWins ? steppedKey : storedKey;
+            place.dueLag = CycleLag(static_cast<std::int32_t>(year * 12 + month), frame, period);
+            place.usable = true;
+            return place;
+        }
+        StepText(*step, date.substr(8), stepped);
+    } else {
+        long y = 0, m = 0, d = 0;
+        std::string_view dayText;
+        if (SplitDate(date, y, m, d, dayText)) {
+            const auto step = StepNumbers(y, m, d, period, frame);
+            if (step)
+                StepText(*step, dayText, stepped);
+            else
+                stepped.clear();
+        } else {
+            stepped = StepDate(date, period, todayDate);
+        }
+    }
+    if (stepped.empty())
+        return place;
+
+    place.steppedText = true;
+    place.steppedWins = std::string_view(stepped) >= date;
+    const std::string_view effective = place.steppedWins ? std::string_view(stepped) : date;
+    // The year must be the first four characters; the month is the part after it.
+    if (effective.size() < 6 || effective[4] != '-')
+        return place;
+    const std::string_view yearText = effective.substr(0, 4);
+    const std::size_t monthEnd = effective.find('-', 5);
+    const std::string_view monthText = effective.substr(5, monthEnd - 5);
+    const auto year = AllDigits(yearText) ? PartValue(yearText) : std::nullopt;
+    const auto month = PartValue(monthText);
+    const auto key = DateKey(effective);
+    if (!year || !month || !key)
+        return place;
+    place.usable = true;
+    place.dueLag = CycleLag(*year * 12 + *month, frame, period);
+    place.key = *key;
+    return place;
+}
+
+// The effective date's text of a placed record.
+std::string_view EffectiveText(const Placement& place, const UsableRecord& record,
+                               const Frame& frame, std::string& stepped)
+{
+    if (!place.steppedWins)
+        return record.date;
+    if (!place.steppedText) {
+        const std::string_view date = record.date;
+        const auto step =
+            StepNumbers(DigitsValue(date.substr(0, 4)), DigitsValue(date.substr(5, 2)),
+                        DigitsValue(date.substr(8, 2)), record.duration, frame);
+        StepText(*step, date.substr(8), stepped);
+    }
+    return stepped;
+}
+
+// Sums of monthly shares per (period, months to the next due month within one period):
+// the records of one group save in the same rhythm, so the group is added to the month
+// totals once. Real files have a few hundred groups however many records they hold.
+class GroupTable
+{
+public:
+    GroupTable() { slots_.assign(std::size_t(1) << bits_, Slot{}); }
+
+    void add(std::int32_t period, std::int32_t lagInPeriod, double share)
+    {
+        const std::uint32_t key =
+            (static_cast<std::uint32_t>(period) << 16) | static_cast<std::uint32_t>(lagInPeriod);
+        Slot& slot = find(key);
+        if (slot.key == 0) {
+            slot.key = key;
+            if (++used_ * 2 > slots_.size()) {
+                grow();
+                find(key).share += share;
+                return;
+            }
+        }
+        slot.share += share;
+    }
+
+    struct Group
+    {
+        std::int32_t period;
+        std::int32_t lag;
+        double share;
+    };
+    // By period, then by lag, so the sums are added in an order independent of hashing.
+    std::vector<Group> groups() const
+    {
+        std::vector<Group> out;
+        out.reserve(used_);
+        for (const auto& slot : slots_) {
+            if (slot.key != 0)
+                out.push_back({static_cast<std::int32_t>(slot.key >> 16),
+                               static_cast<std::int32_t>(slot.key & 0xFFFF), slot.share});
+        }
+        std::sort(out.begin(), out.end(), [](const Group& a, const Group& b) {
+            return a.period != b.period ? a.period < b.period : a.lag < b.lag;
+        });
+        return out;
+    }
+
+private:
+    struct Slot
+    {
+        std::uint32_t key = 0; // period << 16 | lag; periods of 2 and more, so never 0
+        double share = 0;
+    };
+
+    Slot& find(std::uint32_t key)
+    {
+        // Fibonacci hashing: the high bits of the product depend on every bit of the key.
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t at = static_cast<std::uint32_t>(key * 2654435769u) >> (32 - bits_);
+        while (slots_[at].key != 0 && slots_[at].key != key)
+            at = (at + 1) & mask;
+        return slots_[at];
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        ++bits_;
+        for (const auto& slot : old) {
+            if (slot.key != 0)
+                find(slot.key) = slot;
+        }
+    }
+
+    std::vector<Slot> slots_;
+    int bits_ = 6;
+    std::size_t used_ = 0;
+};
+
+// Adds the groups of one period to the totals. When the period is shorter than the horizon,
+// the saving pattern of one period is built once and repeated.
+void AddPeriod(const GroupTable::Group* first, const GroupTable::Group* last, int horizon,
+               std::vector<double>& totals, std::vector<double>& pattern)
+{
+    const std::int32_t period = first->period;
+    const std::size_t count = static_cast<std::size_t>(last - first);
+    const std::size_t months = static_cast<std::size_t>(horizon) + 1;
+    const std::size_t patternCost = count * static_cast<std::size_t>(period) + months;
+    if (patternCost < count * months) {
+        pattern.assign(static_cast<std::size_t>(period), 0.0);
+        for (auto group = first; group != last; ++group) {
+            std::int32_t phase = (period - group->lag) % period; // at offset 0
+            for (auto& value : pattern) {
+                value += group->share * phase;
+                if (++phase == period)
+                    phase = 0;
+            }
+        }
+        std::size_t r = 0;
+        for (auto& total : totals) {
+            total += pattern[r];
+            if (++r == pattern.size())
+                r = 0;
+        }
+        return;
+    }
+    for (auto group = first; group != last; ++group) {
+        std::int32_t phase = (period - group->lag) % period;
+        for (auto& total : totals) {
+            total += group->share * phase;
+            if (++phase == period)
+                phase = 0;
+        }
+    }
+}
+
+} // namespace
+
+bool IsTodayDate(std::string_view text)
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    if (!AllDigits(text.substr(0, 4)) || !AllDigits(text.substr(5, 2)) ||
+        !AllDigits(text.substr(8, 2)))
+        return false;
+    const int month = DigitsValue(text.substr(5, 2));
+    const int day = DigitsValue(text.substr(8, 2));
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
+BudgetFigures ComputeDirect(const BudgetInput& input)
+{
+    return DirectPass(input);
+}
+
+BudgetFigures Compute(const BudgetInput& input)
+{
+    BudgetFigures figures;
+    Frame frame;
+    const bool todayUsable = StartFigures(input, frame, figures);
+    if (input.records == nullptr) {
+        FinishFigures(frame, figures);
+        return figures;
+    }
+    const auto& records = *input.records;
+    if (!todayUsable) {
+        for (const auto& record : records)
+            figures.skippedRecords.push_back(record.recordNumber);
+        FinishFigures(frame, figures);
+        return figures;
+    }
+
+    GroupTable table;
+    std::string stepped;
+    for (const auto& record : records) {
+        const Placement place = Place(record, frame, input.todayDate, stepped);
+        if (!place.usable) {
+            figures.skippedRecords.push_back(record.recordNumber);
+            continue;
+        }
+        const std::int32_t period = record.duration;
+        const double share = record.amount / period;
+        figures.monthlyRequired += share;
+        const std::int32_t lagInPeriod = place.dueLag % period;
+        // A monthly payment is paid as soon as it is saved: it never adds to the pot.
+        if (period > 1)
+            table.add(period, lagInPeriod, share);
+        const std::int32_t phaseShown = (frame.offset + period - lagInPeriod) % period;
+        if (phaseShown == 0 && place.key < figures.dueMonthKey)
+            AddDue(figures, record, EffectiveText(place, record, frame, stepped));
+    }
+
+    const auto groups = table.groups();
+    std::vector<double> pattern;
+    for (std::size_t start = 0; start < groups.size();) {
+        std::size_t end = start + 1;
+        while (end < groups.size() && groups[end].period == groups[start].period)
+            ++end;
+        AddPeriod(groups.data() + start, groups.data() + end, frame.horizon, figures.monthTotals,
+                  pattern);
+        start = end;
+    }
+    FinishFigures(frame, figures);
+    return figures;
+}
+
+// ---------------------------------------------------------------------------------------
+// Texts of the main window.
+
+namespace {
+
+// Strict UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF), the same test
+// the window applies before it decides how to show the bytes of a record.
+bool ValidUtf8(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        int length = 0;
+        unsigned lo = 0x80, hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            if (b == 0xE0)
+                lo = 0xA0;
+            else if (b == 0xED)
+                hi = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            if (b == 0xF0)
+                lo = 0x90;
+            else if (b == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        if (second < lo || second > hi)
+            return false;
+        for (int k = 2; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next < 0x80 || next > 0xBF)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// The type column: the type followed by blanks, cut to five characters. Characters, not
+// bytes, when the record is UTF-8, so a letter is never cut in half and the name column
+// stays aligned.
+std::string TypeColumn(const std::string& type, bool utf8)
+{
+    constexpr std::size_t kWidth = 5;
+    std::size_t chars = 0;
+    std::size_t at = 0;
+    while (at < type.size() && chars < kWidth) {
+        std::size_t next = at + 1;
+        if (utf8) {
+            while (next < type.size() && (static_cast<unsigned char>(type[next]) & 0xC0) == 0x80)
+                ++next;
+        }
+        at = next;
+        ++chars;
+    }
+    std::string column = type.substr(0, at);
+    column.append(kWidth - chars, ' ');
+    return column;
+}
+
+} // namespace
+
+BudgetLabels MakeLabels(const BudgetFigures& figures)
+{
+    BudgetLabels labels;
+    labels.lab1 = FormatFigure(figures.monthlyRequired);
+    labels.lab2 = FormatFigure(figures.totalThisMonth);
+    labels.lab3 = FormatFigure(figures.billsDue);
+    labels.lab4 = FormatFigure(figures.netRequirement);
+    labels.labE = "Payments due in " + figures.shownMonth;
+    labels.labF = "Graph: " + FormatDollars(figures.freedAmount) + " freed";
+    return labels;
+}
+
+std::vector<std::string> DueLines(const std::vector<DueEntry>& due)
+{
+    constexpr std::size_t kAmountWidth = 9;
+    std::vector<std::string> amounts;
+    amounts.reserve(due.size());
+    std::size_t width = kAmountWidth;
+    for (const auto& entry : due) {
+        amounts.push_back(FormatAmount(entry.amount));
+        width = std::max(width, amounts.back().size());
+    }
+
+    std::vector<std::string> lines;
+    lines.reserve(due.size());
+    for (std::size_t i = 0; i < due.size(); ++i) {
+        const auto& entry = due[i];
+        std::string line = entry.effectiveDate;
+        line.append(width - amounts[i].size(), ' ');
+        line += amounts[i];
+        line += "  ";
+        line += TypeColumn(entry.type, ValidUtf8(entry.type) && ValidUtf8(entry.name));
+        line += entry.name;
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+bool TextLess(const std::string& a, const std::string& b)
+{
+    const auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return static_cast<unsigned char>(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u);
+    };
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [&](char x, char y) { return fold(x) < fold(y); });
+}
+
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& lines)
+{
+    std::vector<std::size_t> order(lines.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return TextLess(lines[a], lines[b]); });
+    return order;
+}
+
+} // namespace kestrow

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrow {
@@ -25,25 +26,31 @@ struct DueEntry
 struct BudgetInput
 {
     const std::vector<UsableRecord>* records = nullptr; // file order
-    std::string todayDate;                               // YYYY-MM-DD
+    std::string todayDate;                              // YYYY-MM-DD
     std::int16_t horizonMonths = 120;
     std::int16_t monthOffset = 0;
 };
 
 struct BudgetFigures
 {
-    std::string shownMonth;           // yyyy-mm
-    std::int32_t dueMonthKey = 0;     // yyyymm99
-    std::vector<double> monthTotals;  // indices 0 to horizonMonths
+    std::string shownMonth;          // yyyy-mm
+    std::int32_t dueMonthKey = 0;    // yyyymm99
+    std::vector<double> monthTotals; // indices 0 to horizonMonths
     double monthlyRequired = 0;
     double billsDue = 0;
     double freedAmount = 0;
     double netRequirement = 0;
     double totalThisMonth = 0;
-    std::vector<DueEntry> due;        // in the order the pass finds them (file order)
-    std::vector<std::int32_t> skippedRecords; // usable lines the pass cannot place (year not four digits)
+    std::vector<DueEntry> due; // in the order the pass finds them (file order)
+    std::vector<std::int32_t>
+        skippedRecords; // usable lines the pass cannot place (year not four digits)
 };
 
+// A horizon below 0 counts as 0 and an offset outside 0 to horizonMonths is brought to the
+// nearer end, so the totals are never read out of range. A todayDate that IsTodayDate
+// refuses gives the figures of an empty schedule with every record skipped. Records whose
+// date cannot be stepped (StepDate refuses it) are skipped too. freedAmount is the true
+// smallest total of months 0 to horizonMonths - 1 (0 when that range is empty).
 BudgetFigures Compute(const BudgetInput& input);
 
 // The same figures by the plain records x months loop, kept as the reference the grouped
@@ -71,5 +78,9 @@ std::vector<std::string> DueLines(const std::vector<DueEntry>& due);
 // kept in the order given. Returns the permutation that sorts `lines`.
 std::vector<std::size_t> SortedOrder(const std::vector<std::string>& lines);
 bool TextLess(const std::string& a, const std::string& b);
+
+// Today as the computation needs it: YYYY-MM-DD with a month of 01 to 12 and a day of 01
+// to 31 (the form start-up builds from the system date).
+bool IsTodayDate(std::string_view text);
 
 } // namespace kestrow

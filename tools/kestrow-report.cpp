@@ -1,0 +1,380 @@
+// kestrow-report: the main window's figures for one month, in a terminal or as JSON.
+// It reads the data file once and never writes it: no lock is taken and nothing is
+// created beside it, so it can run while Kestrow itself is open. The figures come from
+// the same Compute, MakeLabels and DueLines the main window calls.
+
+#include "budget.h"
+#include "datastore.h"
+#include "dates.h"
+#include "numfmt.h"
+#include "programfolder.h"
+#include "record.h"
+#include "systemdate.h"
+#include "textcodec.h"
+#include "version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kExitFile = 1;  // the data file cannot be read
+constexpr int kExitUsage = 2; // the command line is wrong
+
+void Fail(const QString& message)
+{
+    std::fprintf(stderr, "kestrow-report: %s\n", message.toLocal8Bit().constData());
+}
+
+// The whole file as bytes, or the reason it cannot be read.
+std::optional<std::string> ReadFile(const QString& path, QString& error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st
+    {
+    };
+    if (::stat(name.constData(), &st) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = QString::fromLocal8Bit(std::strerror(EISDIR));
+        return std::nullopt;
+    }
+    std::ifstream in(name.constData(), std::ios::binary);
+    if (!in) {
+        error = QString::fromLocal8Bit(std::strerror(errno ? errno : EIO));
+        return std::nullopt;
+    }
+    std::string contents{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        error = QString::fromLocal8Bit(std::strerror(EIO));
+        return std::nullopt;
+    }
+    return contents;
+}
+
+// The date given with --today: YYYY-MM-DD naming a real calendar day.
+std::optional<std::string> ParseToday(const QString& text)
+{
+    const std::string date = text.toStdString();
+    if (!kestrow::IsTodayDate(date))
+        return std::nullopt;
+    const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (!day.isValid())
+        return std::nullopt;
+    return date;
+}
+
+// A whole number of months; whether it lies inside the horizon is known only once the
+// file is read.
+std::optional<long> ParseOffset(const QString& text)
+{
+    return kestrow::ParseWhole(text.trimmed().toStdString());
+}
+
+// Type and name as text: the record's bytes are shown as UTF-8 when they are UTF-8, and
+// otherwise as the Windows code page older files were written in. Both fields are decoded
+// together so that they are always read the same way.
+struct ShownRecord
+{
+    QString type;
+    QString name;
+};
+ShownRecord Shown(const std::string& type, const std::string& name)
+{
+    const QString both = platform::DecodeText(type + kestrow::kFieldSeparator + name);
+    const qsizetype bar = both.indexOf(QLatin1Char(kestrow::kFieldSeparator));
+    return {both.left(bar), both.mid(bar + 1)};
+}
+
+QString ShownLine(const std::string& line)
+{
+    return platform::DecodeText(line);
+}
+
+// --- JSON -------------------------------------------------------------------------------
+
+std::string JsonString(const QString& text)
+{
+    std::string out = "\"";
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (u < 0x20 || u == 0x7F) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", u);
+                out += buf;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonString(const std::string& ascii)
+{
+    return JsonString(QString::fromStdString(ascii));
+}
+
+// 17 significant digits read back to the same double. JSON has no infinity: a total that
+// overflowed is null.
+std::string JsonNumber(double value)
+{
+    if (!std::isfinite(value))
+        return "null";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.17g", value);
+    return buf;
+}
+
+std::string Json(const std::string& today, int horizon, int offset,
+                 const kestrow::BudgetFigures& figures, const kestrow::BudgetLabels& labels,
+                 const std::vector<std::string>& lines)
+{
+    std::string out = "{\n";
+    const auto field = [&out](const char* key, const std::string& value, bool last = false) {
+        out += "  \"";
+        out += key;
+        out += "\": ";
+        out += value;
+        out += last ? "\n" : ",\n";
+    };
+    field("today", JsonString(today));
+    field("horizonMonths", std::to_string(horizon));
+    field("monthOffset", std::to_string(offset));
+    field("shownMonth", JsonString(figures.shownMonth));
+    field("dueMonthKey", std::to_string(figures.dueMonthKey));
+    field("monthlyRequired", JsonNumber(figures.monthlyRequired));
+    field("billsDue", JsonNumber(figures.billsDue));
+    field("freedAmount", JsonNumber(figures.freedAmount));
+    field("netRequirement", JsonNumber(figures.netRequirement));
+    field("totalThisMonth", JsonNumber(figures.totalThisMonth));
+
+    std::string totals = "[";
+    for (std::size_t i = 0; i < figures.monthTotals.size(); ++i) {
+        if (i > 0)
+            totals += i % 8 == 0 ? ",\n    " : ", ";
+        totals += JsonNumber(figures.monthTotals[i]);
+    }
+    field("monthTotals", totals + "]");
+
+    std::string due = "[";
+    for (std::size_t i = 0; i < figures.due.size(); ++i) {
+        const auto& entry = figures.due[i];
+        const ShownRecord shown = Shown(entry.type, entry.name);
+        due += i > 0 ? ",\n    {" : "\n    {";
+        due += "\"record\": " + std::to_string(entry.recordNumber);
+        due += ", \"date\": " + JsonString(platform::DecodeText(entry.effectiveDate));
+        due += ", \"amount\": " + JsonNumber(entry.amount);
+        due += ", \"type\": " + JsonString(shown.type);
+        due += ", \"name\": " + JsonString(shown.name);
+        due += ", \"line\": " + JsonString(ShownLine(lines[i]));
+        due += "}";
+    }
+    field("due", due + (figures.due.empty() ? "]" : "\n  ]"));
+
+    std::string labelObject = "{";
+    labelObject += "\"lab1\": " + JsonString(labels.lab1);
+    labelObject += ", \"lab2\": " + JsonString(labels.lab2);
+    labelObject += ", \"lab3\": " + JsonString(labels.lab3);
+    labelObject += ", \"lab4\": " + JsonString(labels.lab4);
+    labelObject += ", \"labE\": " + JsonString(labels.labE);
+    labelObject += ", \"labF\": " + JsonString(labels.labF);
+    field("labels", labelObject + "}", true);
+    return out + "}\n";
+}
+
+// --- Text -------------------------------------------------------------------------------
+
+std::string Trimmed(const std::string& figure)
+{
+    std::string text = figure;
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+std::string Text(const kestrow::BudgetLabels& labels, const std::vector<std::string>& lines)
+{
+    const std::pair<const char*, std::string> rows[] = {
+        {"Monthly amount required", Trimmed(labels.lab1)},
+        {"Total amount this month", Trimmed(labels.lab2)},
+        {"Bills due this month", Trimmed(labels.lab3)},
+        {"Net requirement is", Trimmed(labels.lab4)},
+    };
+    std::size_t width = 0;
+    for (const auto& row : rows)
+        width = std::max(width, row.second.size());
+
+    std::string out;
+    for (const auto& row : rows) {
+        std::string caption = row.first;
+        caption.resize(25, ' ');
+        out += caption + std::string(width - row.second.size(), ' ') + row.second + "\n";
+    }
+    out += "\n" + labels.labE + "\n";
+    for (const std::size_t i : kestrow::SortedOrder(lines))
+        out += ShownLine(lines[i]).toStdString() + "\n";
+    out += "\n" + labels.labF + "\n";
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrow-report"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kestrow::version::text));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Shows the figures of Kestrow's main window for one month, read from a "
+                       "Kestrow data file. The file is only read, never written."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption todayOption(
+        QStringLiteral("today"), QStringLiteral("Compute as if today were <date> (YYYY-MM-DD)."),
+        QStringLiteral("date"));
+    const QCommandLineOption offsetOption(
+        QStringLiteral("offset"),
+        QStringLiteral("Show the month <n> months after the current one (0 to the horizon)."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("Print one JSON object."));
+    parser.addOption(todayOption);
+    parser.addOption(offsetOption);
+    parser.addOption(jsonOption);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("The data file (default: the one Kestrow uses)."),
+                                 QStringLiteral("[FILE]"));
+
+    const auto usageError = [](const QString& message) {
+        Fail(message);
+        std::fprintf(stderr, "Try 'kestrow-report --help' for more information.\n");
+        return kExitUsage;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return usageError(QStringLiteral("only one data file can be given"));
+
+    std::string today;
+    if (parser.isSet(todayOption)) {
+        const auto given = ParseToday(parser.value(todayOption));
+        if (!given) {
+            return usageError(QStringLiteral("invalid --today '%1': give a date as YYYY-MM-DD")
+                                  .arg(parser.value(todayOption)));
+        }
+        today = *given;
+    } else {
+        const auto system = kestrow::TodayFromSystemText(platform::SystemDateText().toStdString());
+        if (!system) {
+            Fail(QStringLiteral("cannot read today's date from the system clock"));
+            return kExitFile;
+        }
+        today = system->date;
+    }
+
+    const auto offset = ParseOffset(parser.value(offsetOption));
+    const auto offsetError = [&](const QString& range) {
+        return usageError(QStringLiteral("invalid --offset '%1': give a whole number from 0 to %2")
+                              .arg(parser.value(offsetOption), range));
+    };
+    if (!offset)
+        return offsetError(QStringLiteral("the horizon (120 months or more)"));
+
+    QString path;
+    if (!positional.isEmpty()) {
+        path = positional.front();
+    } else {
+        // The per-user data folder is named after the program, not after this command.
+        QCoreApplication::setApplicationName(QStringLiteral("Kestrow"));
+        const QString folder = platform::DataFolder();
+        QCoreApplication::setApplicationName(QStringLiteral("kestrow-report"));
+        if (folder.isEmpty()) {
+            Fail(QStringLiteral("cannot find Kestrow's data folder; give the data file"));
+            return kExitFile;
+        }
+        path = folder + QStringLiteral("/Kestrow.txt");
+    }
+
+    QString error;
+    const auto contents = ReadFile(path, error);
+    if (!contents) {
+        Fail(QStringLiteral("cannot read %1: %2").arg(path, error));
+        return kExitFile;
+    }
+
+    const kestrow::ParsedFile parsed = kestrow::ParseLines(kestrow::SplitLines(*contents));
+    for (const auto line : parsed.unusableLines) {
+        Fail(QStringLiteral("%1: line %2 is not a valid payment and is left out")
+                 .arg(path)
+                 .arg(line));
+    }
+
+    const int horizon = kestrow::LargestDuration(parsed.records, 120);
+    if (*offset > horizon)
+        return offsetError(QString::number(horizon));
+
+    kestrow::BudgetInput input;
+    input.records = &parsed.records;
+    input.todayDate = today;
+    input.horizonMonths = static_cast<std::int16_t>(horizon);
+    input.monthOffset = static_cast<std::int16_t>(*offset);
+    const kestrow::BudgetFigures figures = kestrow::Compute(input);
+    for (const auto line : figures.skippedRecords) {
+        Fail(QStringLiteral("%1: line %2 has a date that cannot be placed (its year is not four "
+                            "digits, or it lies too far out) and is left out")
+                 .arg(path)
+                 .arg(line));
+    }
+
+    const kestrow::BudgetLabels labels = kestrow::MakeLabels(figures);
+    const std::vector<std::string> lines = kestrow::DueLines(figures.due);
+    const std::string out = parser.isSet(jsonOption)
+                                ? Json(today, horizon, *offset, figures, labels, lines)
+                                : Text(labels, lines);
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+        Fail(QStringLiteral("cannot write the report: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return kExitFile;
+    }
+    return 0;
+}

@@ -1,1 +1,462 @@
-// placeholder: this unit is being written
+#include "frmadd.h"
+
+#include "dates.h"
+#include "messages.h"
+#include "modmain.h"
+#include "numfmt.h"
+#include "record.h"
+#include "textcodec.h"
+#include "widgets.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kLongestDuration = 32767; // durations are 16-bit throughout Kestrow
+
+struct BoxLayout
+{
+    const char* label;
+    const char* toolTip;
+    int labelTop;
+    int boxTop;
+    int boxWidth;
+    Qt::Alignment alignment;
+};
+
+const BoxLayout kBoxLayout[frmAdd::kBoxes] = {
+    {"Name", "Enter the name to be associated with this entry", 60, 45, 2655, Qt::AlignLeft},
+    {"Type",
+     "Enter the type of entry; SG (for SavingsGoal), Mem (for Membership), or Sub (for "
+     "Subscription).  Maximum 3 characters.",
+     375, 360, 795, Qt::AlignLeft},
+    {"Date", "Enter date as YYYY-MM-DD", 690, 675, 1035, Qt::AlignLeft},
+    {"Amount", "Enter amount", 1005, 960, 795, Qt::AlignRight},
+    {"Duration", "Enter the number of months in which the Amount is to be cumulated", 1320, 1305,
+     795, Qt::AlignRight},
+};
+
+bool isDigit(char32_t c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Characters that are keys rather than text (Backspace, Delete, Tab, line ends).
+bool isControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+// The message that refuses character c in box `index`, or an empty text when it may
+// stand there. Typed and pasted characters go through the same rules.
+QString refusal(int index, char32_t c)
+{
+    switch (index) {
+    case 0:
+    case 1:
+        // "|" separates the fields of a record.
+        if (c == U'|')
+            return QStringLiteral("The character | cannot be used");
+        break;
+    case 2:
+        if (!isDigit(c) && c != U'-')
+            return QStringLiteral("Invalid character in date");
+        break;
+    case 3:
+        if (!isDigit(c) && c != U'.')
+            return QStringLiteral("Invalid character in amount");
+        break;
+    case 4:
+        if (!isDigit(c))
+            return QStringLiteral("Invalid character in duration");
+        break;
+    }
+    return {};
+}
+
+// The date as it is stored: normalised, with a four-digit year, a month 1 to 12 and a
+// day 1 to 31, so that every other part of Kestrow can read it and dates sort as text.
+// Empty when the date cannot be used.
+QString checkedDate(const QString& text)
+{
+    const std::string normalized = kestrow::NormalizeDate(text.toStdString());
+    if (normalized.empty())
+        return {};
+    const auto parts = kestrow::SplitText(normalized, '-');
+    const std::string& year = parts[0];
+    if (year.size() != 4 || year[0] == '0' || !kestrow::PartValue(year))
+        return {};
+    const auto month = kestrow::PartValue(parts[1]);
+    const auto day = kestrow::PartValue(parts[2]);
+    if (*month < 1 || *month > 12 || *day < 1 || *day > 31)
+        return {};
+    return QString::fromStdString(normalized);
+}
+
+bool allDigits(const QString& text)
+{
+    for (const QChar c : text)
+        if (!isDigit(c.unicode()))
+            return false;
+    return true;
+}
+
+void tell(QWidget* parent, const QString& text)
+{
+    platform::ShowMessage(parent, text);
+}
+
+} // namespace
+
+frmAdd::frmAdd(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Add a record"));
+    // The positions were laid out for an 8-point sans-serif; a larger desktop font would
+    // not fit the 19-pixel boxes.
+    setFont(platform::SansFont(8.25));
+    setFixedSize(platform::Twips(3750), platform::Twips(1965));
+
+    for (int i = 0; i < kBoxes; ++i) {
+        const BoxLayout& layout = kBoxLayout[i];
+        auto* label = new QLabel(QString::fromLatin1(layout.label), this);
+        label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        platform::Place(label, 60, layout.labelTop, 855, 255);
+
+        QLineEdit* box = new QLineEdit(this);
+        txtIn[i] = box;
+        box->setObjectName(QStringLiteral("txtIn(%1)").arg(i));
+        box->setToolTip(QString::fromLatin1(layout.toolTip));
+        box->setAlignment(layout.alignment | Qt::AlignVCenter);
+        platform::Place(box, 1020, layout.boxTop, layout.boxWidth, 285);
+        // A box is entered with Tab or a click, never by a drop, so every text it holds
+        // has been through the check on leaving. Clicks give the focus here (eventFilter)
+        // and only once the box being left has passed its check.
+        box->setAcceptDrops(false);
+        box->setFocusPolicy(Qt::TabFocus);
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textEdited, this,
+                [this, i](const QString& text) { txtIn_Edited(i, text); });
+    }
+
+    cmdUseIt = new QPushButton(QStringLiteral("Use this entry"), this);
+    cmdUseIt->setObjectName(QStringLiteral("cmdUseIt"));
+    cmdUseIt->setToolTip(QStringLiteral("Click here to use the data you have entered"));
+    platform::Place(cmdUseIt, 458, 1680, 1335, 255);
+    cmdUseIt->setDefault(true);
+
+    cmdCancel = new QPushButton(QStringLiteral("Finished"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setToolTip(
+        QStringLiteral("Click here when done; non-blank entries will be ignored"));
+    platform::Place(cmdCancel, 1958, 1680, 1335, 255);
+
+    for (QPushButton* button : {cmdUseIt, cmdCancel}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->installEventFilter(this);
+    }
+    connect(cmdUseIt, &QPushButton::clicked, this, &frmAdd::cmdUseIt_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmAdd::cmdCancel_Click);
+
+    for (int i = 0; i + 1 < kBoxes; ++i)
+        setTabOrder(txtIn[i], txtIn[i + 1]);
+    setTabOrder(txtIn[kBoxes - 1], cmdUseIt);
+    setTabOrder(cmdUseIt, cmdCancel);
+
+    Form_Load();
+    txtIn[0]->setFocus();
+}
+
+void frmAdd::Form_Load()
+{
+    for (int i = 0; i < kBoxes; ++i)
+        setBox(i, QString());
+}
+
+void frmAdd::setBox(int index, const QString& text)
+{
+    accepted_[index] = text;
+    txtIn[index]->setText(text);
+}
+
+void frmAdd::txtIn_KeyPress(int Index, char32_t& KeyAscii)
+{
+    if (KeyAscii == 8) // Backspace
+        return;
+    const QString message = refusal(Index, KeyAscii);
+    if (message.isEmpty())
+        return;
+    tell(this, message);
+    KeyAscii = 0;
+}
+
+// Text that did not come through a key press (pasted, middle-clicked, from an input
+// method) goes through the same character rules as typed text; a refused insertion is
+// undone as a whole.
+void frmAdd::txtIn_Edited(int Index, const QString& text)
+{
+    const QString& before = accepted_[Index];
+    qsizetype head = 0;
+    while (head < before.size() && head < text.size() && before[head] == text[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < before.size() - head && tail < text.size() - head &&
+           before[before.size() - 1 - tail] == text[text.size() - 1 - tail])
+        ++tail;
+    QString inserted = text.mid(head, text.size() - head - tail);
+
+    QLineEdit* box = txtIn[Index];
+    // A line break pasted into the name or type would split the record in the file: line
+    // breaks and tabs become blanks, as the box already shows them.
+    bool replaced = false;
+    for (QChar& c : inserted) {
+        if (isControl(c.unicode())) {
+            c = QLatin1Char(' ');
+            replaced = true;
+        }
+    }
+    for (const char32_t c : inserted.toUcs4()) {
+        const QString message = refusal(Index, c);
+        if (!message.isEmpty()) {
+            setBox(Index, before);
+            box->setCursorPosition(int(head));
+            tell(this, message);
+            return;
+        }
+    }
+    if (replaced) {
+        const QString cleaned = text.left(head) + inserted + text.right(tail);
+        setBox(Index, cleaned);
+        box->setCursorPosition(int(head + inserted.size()));
+        return;
+    }
+    accepted_[Index] = text;
+}
+
+void frmAdd::txtIn_Validate(int Index, bool& Cancel)
+{
+    const QString text = txtIn[Index]->text();
+    switch (Index) {
+    case 0:
+    case 1:
+        if (text.contains(QLatin1Char('|'))) {
+            tell(this, QStringLiteral("The character | cannot be used"));
+            Cancel = true;
+            return;
+        }
+        if (Index == 1 && text.toUcs4().size() >= 4) {
+            tell(this, QStringLiteral("Type can have only three characters"));
+            setBox(Index, QString());
+            Cancel = true;
+        }
+        return;
+    case 2: {
+        // The box shows the result either way: the date normalised, or empty.
+        const QString date = checkedDate(text);
+        setBox(Index, date);
+        if (date.isEmpty()) {
+            tell(this, QStringLiteral("Invalid date"));
+            Cancel = true;
+        }
+        return;
+    }
+    case 3: {
+        if (text.isEmpty())
+            return;
+        const auto value = kestrow::ParseAmount(text.toStdString());
+        if (!value) {
+            tell(this, QStringLiteral("Invalid amount"));
+            Cancel = true;
+            return;
+        }
+        setBox(Index, QString::fromStdString(kestrow::FormatAmount(*value)));
+        return;
+    }
+    case 4: {
+        if (text.isEmpty())
+            return;
+        if (!allDigits(text)) {
+            tell(this, QStringLiteral("Number of months must be numeric"));
+            setBox(Index, QString());
+            Cancel = true;
+            return;
+        }
+        const auto months = kestrow::ParseWhole(text.toStdString());
+        if (!months || *months < 1 || *months > kLongestDuration) {
+            tell(this, QStringLiteral("Invalid number of months"));
+            Cancel = true;
+        }
+        return;
+    }
+    }
+}
+
+void frmAdd::cmdUseIt_Click()
+{
+    // Enter leaves the focus in its box, so that box has not been checked yet.
+    if (const int focused = focusedBox(); focused >= 0) {
+        bool cancel = false;
+        txtIn_Validate(focused, cancel);
+        if (cancel) {
+            txtIn[focused]->setFocus();
+            return;
+        }
+    }
+
+    QString fields[kBoxes];
+    for (int i = 0; i < kBoxes; ++i) {
+        fields[i] = txtIn[i]->text().trimmed();
+        if (fields[i].isEmpty()) {
+            tell(this, QStringLiteral("Entry %1 is null").arg(i));
+            txtIn[i]->setFocus();
+            return;
+        }
+    }
+
+    fields[2] = checkedDate(fields[2]);
+    if (fields[2].isEmpty()) {
+        tell(this, QStringLiteral("Invalid date"));
+        setBox(2, QString());
+        txtIn[2]->setFocus();
+        return;
+    }
+
+    // The other boxes were checked when they were left; checking them again costs
+    // nothing and keeps a record the program cannot read out of the file whatever way
+    // the text got there.
+    for (const int i : {0, 1, 3, 4}) {
+        bool cancel = false;
+        txtIn_Validate(i, cancel);
+        if (cancel) {
+            txtIn[i]->setFocus();
+            return;
+        }
+        fields[i] = txtIn[i]->text().trimmed();
+    }
+
+    std::vector<std::string> encoded;
+    encoded.reserve(kBoxes);
+    for (const QString& field : fields)
+        encoded.push_back(platform::EncodeText(field));
+    const kestrow::Status status = modMain::Data().append(kestrow::JoinFields(encoded));
+    if (!status) {
+        platform::ShowError(this, QString::fromStdString(status.message));
+        return;
+    }
+
+    modMain::RaiseHorizon(static_cast<std::int16_t>(fields[4].toInt()));
+    Form_Load();
+    txtIn[0]->setFocus();
+}
+
+void frmAdd::cmdCancel_Click()
+{
+    QDialog::reject();
+}
+
+void frmAdd::reject()
+{
+    cmdCancel_Click();
+}
+
+int frmAdd::boxIndex(const QObject* object) const
+{
+    for (int i = 0; i < kBoxes; ++i)
+        if (txtIn[i] == object)
+            return i;
+    return -1;
+}
+
+int frmAdd::focusedBox() const
+{
+    return boxIndex(focusWidget());
+}
+
+bool frmAdd::mayLeaveFocusedBox(const QWidget* target)
+{
+    const int focused = focusedBox();
+    if (focused < 0 || txtIn[focused] == target)
+        return true;
+    bool cancel = false;
+    txtIn_Validate(focused, cancel);
+    if (cancel)
+        txtIn[focused]->setFocus();
+    return !cancel;
+}
+
+bool frmAdd::boxKeyPress(int index, QEvent* event)
+{
+    auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers();
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        cmdUseIt->click();
+        return true;
+    case Qt::Key_Escape:
+        reject();
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        if (modifiers & (Qt::ControlModifier | Qt::AltModifier))
+            return false;
+        {
+            bool cancel = false;
+            txtIn_Validate(index, cancel);
+            return cancel; // a refused Tab never reaches the focus chain
+        }
+    default:
+        break;
+    }
+    // Shortcuts (Ctrl+V and the like) and keys without text pass; what they insert is
+    // checked in txtIn_Edited.
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const QList<uint> typed = key->text().toUcs4();
+    if (typed.isEmpty())
+        return false;
+    for (const char32_t c : typed)
+        if (isControl(c))
+            return false;
+    for (const uint code : typed) {
+        char32_t c = code;
+        txtIn_KeyPress(index, c);
+        if (c == 0)
+            return true;
+    }
+    return false;
+}
+
+bool frmAdd::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (const int index = boxIndex(watched); index >= 0)
+            return boxKeyPress(index, event);
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        auto* target = qobject_cast<QWidget*>(watched);
+        if (target == nullptr || !target->isEnabled())
+            break;
+        if (boxIndex(watched) < 0 && watched != cmdUseIt && watched != cmdCancel)
+            break;
+        // The press is swallowed when the box being left refuses, so a button clicked
+        // meanwhile does not act.
+        if (!mayLeaveFocusedBox(target))
+            return true;
+        if (focusWidget() != target)
+            target->setFocus(Qt::MouseFocusReason);
+        break;
+    }
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}

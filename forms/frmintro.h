@@ -1,0 +1,34 @@
+#pragma once
+// The introduction screen, shown while the data file holds no payment: at start-up and
+// after the entry list has deleted every entry. "Continue" leads to the add-record form;
+// "Exit" ends the program and removes the data file (after asking, when it holds data).
+
+#include <QDialog>
+#include <QIcon>
+
+class QLabel;
+class QPushButton;
+
+// The program's icon, for every window and for the introduction screen's picture.
+QIcon ProgramIcon();
+
+class frmIntro : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmIntro(QWidget* parent = nullptr);
+
+    QLabel* labName = nullptr;
+    QLabel* imgIcon = nullptr;
+    QLabel* labA = nullptr;
+    QLabel* labB = nullptr;
+    QPushButton* cmdContinue = nullptr;
+    QPushButton* cmdQuit = nullptr;
+
+    void Form_Load();
+    void cmdContinue_Click();
+    void cmdQuit_Click();
+
+    // Esc and the close box act as "Exit".
+    void reject() override;
+};

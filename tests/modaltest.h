@@ -1,0 +1,157 @@
+#pragma once
+// Driving the first-run windows from tests: a data folder of the test's own, steps that
+// act on a modal window once it is up, a watchdog that closes whatever modal window is
+// left so that a failing test never hangs, and the clean-up after "Exit".
+
+#include "ending.h"
+#include "messages.h"
+#include "modmain.h"
+#include "programfolder.h"
+#include "systemdate.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace modaltest {
+
+// A program folder of the test's own; the data file in it is opened only on request.
+struct Folder
+{
+    QTemporaryDir dir;
+
+    QString dataPath() const { return dir.filePath(QStringLiteral("Kestrow.txt")); }
+    bool exists() const { return QFile::exists(dataPath()); }
+
+    QByteArray contents() const
+    {
+        QFile file(dataPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray("<missing>");
+        return file.readAll();
+    }
+
+    bool write(const QByteArray& bytes) const
+    {
+        QFile file(dataPath());
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(bytes) == bytes.size();
+    }
+
+    // What start-up leaves behind: the paths set and the data file open.
+    bool open() const
+    {
+        modMain::DataFile = QFile::encodeName(dataPath()).toStdString();
+        modMain::TempFile =
+            QFile::encodeName(dir.filePath(QStringLiteral("xyzzy.tmp"))).toStdString();
+        modMain::TodayDate = "2026-06-15";
+        modMain::TodayMonth = 6;
+        return bool(modMain::OpenData(modMain::DataFile, modMain::TempFile));
+    }
+};
+
+// "Exit" ends the program through QCoreApplication::exit, which leaves Qt refusing to
+// run any event loop afterwards (every later exec() would return at once). A short run
+// of the application's own loop clears that.
+inline void ClearEnding()
+{
+    if (!platform::ProgramEnding())
+        return;
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    platform::ResetEndingForTesting();
+}
+
+// The common state of every case: nothing ending, messages recorded, a fresh folder.
+inline void Begin(const Folder& folder)
+{
+    ClearEnding();
+    modMain::ResetForTesting();
+    platform::MessageTestHook::install();
+    platform::SetSystemDateForTesting(QStringLiteral("06-15-2026"));
+    platform::SetProgramFolderForTesting(folder.dir.path());
+}
+
+inline void End()
+{
+    QApplication::closeAllWindows();
+    ClearEnding();
+    modMain::ResetForTesting();
+    platform::MessageTestHook::uninstall();
+    platform::SetSystemDateForTesting(QString());
+    platform::SetProgramFolderForTesting(QString());
+}
+
+// Runs `step` on the next visible modal window of class T, polling from the event loop
+// of whatever exec() the test is waiting in. A window that never comes is given up on;
+// the test's own checks then fail.
+template <class T> void WhenShown(std::function<void(T*)> step)
+{
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(5);
+    auto polls = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, polls, step] {
+        auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (window != nullptr && !window->isVisible())
+            window = nullptr;
+        if (window == nullptr && ++*polls < 4000)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (window != nullptr)
+            step(window);
+    });
+    timer->start();
+}
+
+// Closes every modal window still open a while after it was armed, innermost first, so
+// that a step that failed half way cannot leave the test waiting for ever.
+class Watchdog
+{
+public:
+    Watchdog()
+    {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (++polls_ < 6000)
+                return;
+            if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                fired_ = true;
+                open->QDialog::done(QDialog::Rejected);
+            }
+        });
+        timer_.start();
+    }
+    bool fired() const { return fired_; }
+
+private:
+    QTimer timer_;
+    int polls_ = 0;
+    bool fired_ = false;
+};
+
+// Types text key by key; letters beyond ASCII arrive as a key event with that text, as a
+// keyboard layout that has them sends them.
+inline void Type(QLineEdit* box, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(box, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+inline void Click(QWidget* widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+} // namespace modaltest

@@ -644,11 +644,15 @@ std::vector<std::string> DueLines(const std::vector<DueEntry>& due)
     constexpr std::size_t kAmountWidth = 9;
     std::vector<std::string> amounts;
     amounts.reserve(due.size());
-    std::size_t width = kAmountWidth;
+    std::size_t longest = 0;
     for (const auto& entry : due) {
         amounts.push_back(FormatAmount(entry.amount));
-        width = std::max(width, amounts.back().size());
+        longest = std::max(longest, amounts.back().size());
     }
+    // An amount of 100,000.00 or more does not fit the column: the column grows for the
+    // whole list, one wider than the amount so that it stays apart from the date, and the
+    // type and name columns stay aligned.
+    const std::size_t width = longest > kAmountWidth ? longest + 1 : kAmountWidth;
 
     std::vector<std::string> lines;
     lines.reserve(due.size());

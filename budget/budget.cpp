@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
-#include <cmath>
-#include <limits>
 #include <numeric>
 
 namespace kestrow {

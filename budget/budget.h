@@ -42,15 +42,15 @@ struct BudgetFigures
     double netRequirement = 0;
     double totalThisMonth = 0;
     std::vector<DueEntry> due; // in the order the pass finds them (file order)
-    std::vector<std::int32_t>
-        skippedRecords; // usable lines the pass cannot place (year not four digits)
+    // Record numbers of usable lines the pass cannot place: the effective date's year is
+    // not four digits, or StepDate refuses the date. They count nowhere.
+    std::vector<std::int32_t> skippedRecords;
 };
 
 // A horizon below 0 counts as 0 and an offset outside 0 to horizonMonths is brought to the
 // nearer end, so the totals are never read out of range. A todayDate that IsTodayDate
-// refuses gives the figures of an empty schedule with every record skipped. Records whose
-// date cannot be stepped (StepDate refuses it) are skipped too. freedAmount is the true
-// smallest total of months 0 to horizonMonths - 1 (0 when that range is empty).
+// refuses gives the figures of an empty schedule with every record skipped. freedAmount is
+// the true smallest total of months 0 to horizonMonths - 1 (0 when that range is empty).
 BudgetFigures Compute(const BudgetInput& input);
 
 // The same figures by the plain records x months loop, kept as the reference the grouped
@@ -75,7 +75,8 @@ BudgetLabels MakeLabels(const BudgetFigures& figures);
 // longest amount, so the columns stay aligned and the list still sorts by date.
 std::vector<std::string> DueLines(const std::vector<DueEntry>& due);
 
-// The order of the sorted lists: case-insensitive text order (ASCII letters folded), ties
+// The order of the sorted lists: case-insensitive byte order (ASCII letters folded to lower
+// case, other bytes as they are), ties
 // kept in the order given. Returns the permutation that sorts `lines`.
 std::vector<std::size_t> SortedOrder(const std::vector<std::string>& lines);
 bool TextLess(const std::string& a, const std::string& b);

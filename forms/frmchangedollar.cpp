@@ -33,6 +33,7 @@ frmChangeDollar::frmChangeDollar(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmChangeDollar"));
     setWindowTitle(QStringLiteral("Change Dollar Amount?"));
     setFixedSize(platform::Twips(4680), platform::Twips(1935));
+    setFont(platform::SansFont(8.25));
 
     labA = new QLabel(this);
     labA->setObjectName(QStringLiteral("labA"));

@@ -4,10 +4,7 @@
 #include "dates.h"
 #include "ending.h"
 #include "frmchangedollar.h"
-#if __has_include("frmedit.h")
 #include "frmedit.h"
-#define KESTROW_HAVE_FRMEDIT 1
-#endif
 #include "messages.h"
 #include "modmain.h"
 #include "numfmt.h"
@@ -80,6 +77,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Kestrow Budget Calculator"));
     setFixedSize(platform::Twips(9165), platform::Twips(4425));
+    setFont(platform::SansFont(8.25));
 
     auto label = [this](const char* name, const QString& text, int left, int top, int width,
                         int height, const QString& tip = {}) {
@@ -172,6 +170,8 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     connect(cmdNoPay, &QPushButton::clicked, this, &frmMain::cmdNoPay_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &frmMain::cmdEdit_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    // The list takes the keys first: arrows choose a due payment, Enter opens the entries.
+    lstDue->setFocus();
 
     Form_Load();
 }
@@ -351,10 +351,8 @@ void frmMain::changeSelected(bool pay)
 
 void frmMain::cmdEdit_Click()
 {
-#ifdef KESTROW_HAVE_FRMEDIT
     frmEdit dlg(this);
     dlg.exec();
-#endif
     if (platform::ProgramEnding())
         return;
     lstDue->clear();

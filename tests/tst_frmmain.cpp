@@ -1,0 +1,534 @@
+// The main window as the user sees it: the first display, the figures and due payments
+// of the displayed month, month navigation, the selection rule, the chart and leaving.
+#include "frmedit.h"
+#include "frmmain.h"
+#include "mainwindow_testutil.h"
+#include "savingschart.h"
+#include "widgets.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+using namespace mainwindowtest;
+
+namespace {
+
+const QByteArray kTwoYearly = "Insurance|Sub|2026-06-01|1,200.00|12\r\n"
+                              "Tax|Sub|2026-12-01|1,200.00|12\r\n";
+
+const QByteArray kMonthly = "Paper|Sub|2026-03-01|50.00|1\r\n";
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void firstDisplay();
+    void controls_data();
+    void controls();
+    void enabledStatesWhileNavigating_data();
+    void enabledStatesWhileNavigating();
+    void prevYearFromTwelveReturnsToNow();
+    void nextMonthCarriesDecemberIntoJanuary();
+    void nowReturnsToTheCurrentMonth();
+    void selectionEnablesStepOnlyAtOffsetZero();
+    void selectionIsLostOnNavigation();
+    void navigationLeavesTheFileUntouched();
+    void figuresAndDueLines_data();
+    void figuresAndDueLines();
+    void dueEntriesInTextOrderWithTheirRecordNumbers_data();
+    void dueEntriesInTextOrderWithTheirRecordNumbers();
+    void emptyDataFile();
+    void unusableLinesAreLeftOut();
+    void chartFollowsTheFiguresAndTheDisplayedMonth();
+    void enterOpensTheEntriesAndTheWindowRefreshesAfter();
+    void leaving_data();
+    void leaving();
+
+private:
+    Session session;
+    void goTo(frmMain& w, int offset);
+};
+
+void TestMainWindow::cleanup()
+{
+    session.stop();
+}
+
+void TestMainWindow::goTo(frmMain& w, int offset)
+{
+    while (w.monthOffset() + 12 <= offset && w.cmdNextYr->isEnabled())
+        QTest::mouseClick(w.cmdNextYr, Qt::LeftButton);
+    while (w.monthOffset() < offset && w.cmdNext->isEnabled())
+        QTest::mouseClick(w.cmdNext, Qt::LeftButton);
+    QCOMPARE(int(w.monthOffset()), offset);
+}
+
+void TestMainWindow::firstDisplay()
+{
+    QVERIFY(session.start(kTwoYearly));
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Kestrow Budget Calculator"));
+    QCOMPARE(w.size(), QSize(611, 295));
+    QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2026-06"));
+    QCOMPARE(int(w.monthOffset()), 0);
+    for (QPushButton* off : {w.cmdStep, w.cmdPay, w.cmdNoPay, w.cmdPrev, w.cmdPrevYr, w.cmdZero})
+        QVERIFY2(!off->isEnabled(), qPrintable(off->objectName()));
+    for (QPushButton* on : {w.cmdNext, w.cmdNextYr, w.cmdEdit, w.cmdExit})
+        QVERIFY2(on->isEnabled(), qPrintable(on->objectName()));
+    QVERIFY(w.cmdEdit->isDefault());
+    QCOMPARE(w.lstDue->selectionMode(), QAbstractItemView::SingleSelection);
+    QVERIFY(QFontInfo(w.lstDue->font()).fixedPitch());
+}
+
+void TestMainWindow::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<QString>("tip");
+    auto row = [](const char* name, const char* caption, QRect twips, const char* tip) {
+        QTest::newRow(name) << name << caption << twips << tip;
+    };
+    row("labA", "Monthly amount required", {255, 180, 1815, 255}, "");
+    row("lab1", nullptr, {2175, 180, 975, 255},
+        "This is the amount of new money required each month");
+    row("labB", "Total amount this month", {255, 540, 1815, 255}, "");
+    row("lab2", nullptr, {2175, 540, 975, 255},
+        "This is the total number of dollars required this month, assuming that all of the "
+        "items to the right are paid in this month");
+    row("labC", "Bills due this month", {255, 900, 1815, 255}, "");
+    row("lab3", nullptr, {2160, 900, 975, 255},
+        "This is the amount required to pay the items to the right");
+    row("labD", "Net requirement is", {255, 1260, 1815, 255}, "");
+    row("lab4", nullptr, {2160, 1260, 975, 255},
+        "This is the amount required against future items");
+    row("cmdPrev", "Prev Mon", {120, 1800, 855, 315}, "Look at the previous month");
+    row("cmdNext", "Next Mon", {1560, 1800, 855, 315}, "Look at the next month");
+    row("cmdZero", "Now", {1020, 1980, 495, 315}, "Click to return to the current month");
+    row("cmdPrevYr", "Prev Yr", {120, 2160, 855, 315}, "Look at the previous year");
+    row("cmdNextYr", "Next Yr", {1560, 2160, 855, 315}, "Look at the next year");
+    row("cmdStep", "Step ->", {2520, 1680, 735, 375},
+        "Move the item selected in the list to the right to the following month");
+    row("cmdPay", "Pay ->", {2520, 2100, 735, 375},
+        "Pay the item selected in the list to the right");
+    row("cmdNoPay", "Cancel", {2520, 2520, 735, 375},
+        "Cancel the selection in the list to the right");
+    row("cmdEdit", "Edit Entries", {120, 2520, 1035, 375},
+        "Add, delete, or change entries in the list");
+    row("cmdExit", "Exit", {1260, 2520, 735, 375}, "Exit from the calculator");
+    row("labE", nullptr, {3360, 60, 5655, 195}, "");
+    row("lstDue", nullptr, {3300, 300, 5775, 2580},
+        "A list of items due in the captioned month.  Click on an item to pay it today.");
+    row("labF", nullptr, {3525, 2910, 2115, 195},
+        "This shows you the amount that has been freed up");
+    row("picGraph", nullptr, {120, 3120, 8955, 1275},
+        "This is a graph of the total amount. January is in grey, and the current month is in "
+        "green.  Red represents money that has been freed. Horizontal lines are $1000.");
+}
+
+void TestMainWindow::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, twips);
+    QFETCH(QString, tip);
+    QVERIFY(session.start(kTwoYearly));
+    frmMain w;
+    auto* control = w.findChild<QWidget*>(name);
+    QVERIFY(control != nullptr);
+    QCOMPARE(control->geometry(),
+             platform::TwipRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    QCOMPARE(control->toolTip(), tip);
+    if (!caption.isNull()) {
+        if (auto* button = qobject_cast<QPushButton*>(control))
+            QCOMPARE(button->text(), caption);
+        else
+            QCOMPARE(qobject_cast<QLabel*>(control)->text(), caption);
+    }
+}
+
+void TestMainWindow::enabledStatesWhileNavigating_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("prev");
+    QTest::addColumn<bool>("prevYr");
+    QTest::addColumn<bool>("now");
+    QTest::addColumn<bool>("next");
+    QTest::addColumn<bool>("nextYr");
+    QTest::newRow("0") << 0 << false << false << false << true << true;
+    QTest::newRow("11") << 11 << true << false << true << true << true;
+    QTest::newRow("12") << 12 << true << true << true << true << true;
+    QTest::newRow("108") << 108 << true << true << true << true << true;
+    QTest::newRow("109") << 109 << true << true << true << true << false;
+    QTest::newRow("120") << 120 << true << true << true << false << false;
+}
+
+void TestMainWindow::enabledStatesWhileNavigating()
+{
+    QFETCH(int, offset);
+    QFETCH(bool, prev);
+    QFETCH(bool, prevYr);
+    QFETCH(bool, now);
+    QFETCH(bool, next);
+    QFETCH(bool, nextYr);
+    QVERIFY(session.start(kTwoYearly));
+    QCOMPARE(int(modMain::HorizonMonths), 120);
+    frmMain w;
+    w.show();
+    goTo(w, offset);
+    QCOMPARE(w.cmdPrev->isEnabled(), prev);
+    QCOMPARE(w.cmdPrevYr->isEnabled(), prevYr);
+    QCOMPARE(w.cmdZero->isEnabled(), now);
+    QCOMPARE(w.cmdNext->isEnabled(), next);
+    QCOMPARE(w.cmdNextYr->isEnabled(), nextYr);
+    // A disabled button does nothing when clicked.
+    QTest::mouseClick(w.cmdNext, Qt::LeftButton);
+    QCOMPARE(int(w.monthOffset()), next ? offset + 1 : offset);
+}
+
+void TestMainWindow::prevYearFromTwelveReturnsToNow()
+{
+    QVERIFY(session.start(kTwoYearly));
+    frmMain w;
+    w.show();
+    goTo(w, 12);
+    QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2027-06"));
+    QTest::mouseClick(w.cmdPrevYr, Qt::LeftButton);
+    QCOMPARE(int(w.monthOffset()), 0);
+    QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2026-06"));
+    QTest::mouseClick(w.cmdNext, Qt::LeftButton);
+    QTest::mouseClick(w.cmdPrev, Qt::LeftButton);
+    QCOMPARE(int(w.monthOffset()), 0);
+    QVERIFY(!w.cmdPrev->isEnabled());
+}
+
+void TestMainWindow::nextMonthCarriesDecemberIntoJanuary()
+{
+    QVERIFY(session.start(kTwoYearly));
+    frmMain w;
+    w.show();
+    goTo(w, 6);
+    QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2026-12"));
+    QTest::mouseClick(w.cmdNext, Qt::LeftButton);
+    QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2027-01"));
+    QCOMPARE(modMain::DueMonthKey, 20270199);
+}
+
+void TestMainWindow::nowReturnsToTheCurrentMonth()
+{
+    QVERIFY(session.start(kTwoYearly));
+    frmMain w;
+    w.show();
+    goTo(w, 37);
+    QTest::mouseClick(w.cmdZero, Qt::LeftButton);
+    QCOMPARE(int(w.monthOffset()), 0);
+    QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2026-06"));
+    QVERIFY(!w.cmdPrev->isEnabled());
+    QVERIFY(!w.cmdPrevYr->isEnabled());
+    QVERIFY(!w.cmdZero->isEnabled());
+    QCOMPARE(Rows(w.lstDue).size(), 1);
+}
+
+void TestMainWindow::selectionEnablesStepOnlyAtOffsetZero()
+{
+    QVERIFY(session.start(kMonthly));
+    frmMain w;
+    w.show();
+    ClickRow(w.lstDue, 0);
+    QVERIFY(w.cmdStep->isEnabled());
+    QVERIFY(w.cmdPay->isEnabled());
+    QVERIFY(w.cmdNoPay->isEnabled());
+
+    QTest::mouseClick(w.cmdNext, Qt::LeftButton);
+    ClickRow(w.lstDue, 0);
+    QVERIFY(!w.cmdStep->isEnabled());
+    QVERIFY(w.cmdPay->isEnabled());
+    QVERIFY(w.cmdNoPay->isEnabled());
+
+    // Cancel clears the selection and with it the three buttons.
+    QTest::mouseClick(w.cmdNoPay, Qt::LeftButton);
+    QVERIFY(w.lstDue->selectedItems().isEmpty());
+    QVERIFY(!w.cmdPay->isEnabled());
+    QVERIFY(!w.cmdNoPay->isEnabled());
+}
+
+void TestMainWindow::selectionIsLostOnNavigation()
+{
+    QVERIFY(session.start(kMonthly));
+    frmMain w;
+    w.show();
+    for (QPushButton* nav : {w.cmdNext, w.cmdPrev, w.cmdNextYr, w.cmdZero}) {
+        ClickRow(w.lstDue, 0);
+        QVERIFY(w.cmdPay->isEnabled());
+        QTest::mouseClick(nav, Qt::LeftButton);
+        QVERIFY2(w.lstDue->selectedItems().isEmpty(), qPrintable(nav->objectName()));
+        QVERIFY(!w.cmdPay->isEnabled());
+        QVERIFY(!w.cmdNoPay->isEnabled());
+        QVERIFY(!w.cmdStep->isEnabled());
+        QCOMPARE(w.lstDue->count(), 1);
+    }
+}
+
+void TestMainWindow::navigationLeavesTheFileUntouched()
+{
+    // Old single-byte text, a name in UTF-8, a line that is no payment, and no line end at
+    // the end: all of it shown or skipped, none of it rewritten.
+    const QByteArray contents = "Cr\xe8me|Sub|2026-06-01|6|1\r\n"
+                                "Caf\xc3\xa9|Sub|2026-06-01|5|1\r\n"
+                                "not a payment\r\n"
+                                "Tax|Sub|2026-12-01|1,200.00|12";
+    QVERIFY(session.start(contents));
+    frmMain w;
+    w.show();
+    QCOMPARE(Rows(w.lstDue), (QStringList{QStringLiteral("2026-06-01     5.00  Sub  Caf\u00e9"),
+                                          QStringLiteral("2026-06-01     6.00  Sub  Cr\u00e8me")}));
+    goTo(w, 30);
+    QTest::mouseClick(w.cmdPrev, Qt::LeftButton);
+    QTest::mouseClick(w.cmdPrevYr, Qt::LeftButton);
+    QTest::mouseClick(w.cmdZero, Qt::LeftButton);
+    ClickRow(w.lstDue, 1);
+    QTest::mouseClick(w.cmdNoPay, Qt::LeftButton);
+    QCOMPARE(session.bytes(), contents);
+    QVERIFY(!QFile::exists(QString::fromStdString(session.tempFile)));
+    QVERIFY(platform::MessageTestHook::takeShown().isEmpty());
+}
+
+void TestMainWindow::figuresAndDueLines_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QStringList>("figures"); // lab1 to lab4, labE, labF
+    QTest::addColumn<QStringList>("rows");
+
+    QTest::newRow("two yearly, now") << kTwoYearly << 0 << QStringList{"200.00 ",
+                                                                       "1,200.00 ",
+                                                                       "1,200.00 ",
+                                                                       ".00 ",
+                                                                       "Payments due in 2026-06",
+                                                                       "Graph: $600.00 freed"}
+                                     << QStringList{"2026-06-01 1,200.00  Sub  Insurance"};
+    QTest::newRow("two yearly, offset 3")
+        << kTwoYearly << 3 << QStringList{"200.00 ",
+                                          "600.00 ",
+                                          ".00 ",
+                                          "600.00 ",
+                                          "Payments due in 2026-09",
+                                          "Graph: $600.00 freed"}
+        << QStringList{};
+    QTest::newRow("two yearly, offset 6")
+        << kTwoYearly << 6 << QStringList{"200.00 ",
+                                          "1,200.00 ",
+                                          "1,200.00 ",
+                                          ".00 ",
+                                          "Payments due in 2026-12",
+                                          "Graph: $600.00 freed"}
+        << QStringList{"2026-12-01 1,200.00  Sub  Tax"};
+    QTest::newRow("one yearly") << QByteArray("Insurance|Sub|2026-06-01|1,200.00|12\r\n") << 0
+                                << QStringList{"100.00 ",
+                                               "1,200.00 ",
+                                               "1,200.00 ",
+                                               ".00 ",
+                                               "Payments due in 2026-06",
+                                               "Graph: $.00 freed"}
+                                << QStringList{"2026-06-01 1,200.00  Sub  Insurance"};
+    QTest::newRow("first payment ahead, cycle due but not listed")
+        << QByteArray("Car|Sub|2027-09-01|600.00|6\r\n") << 3
+        << QStringList{"100.00 ",          ".00 ", ".00 ", ".00 ", "Payments due in 2026-09",
+                       "Graph: $.00 freed"}
+        << QStringList{};
+    QTest::newRow("first payment ahead, listed in its month")
+        << QByteArray("Car|Sub|2027-09-01|600.00|6\r\n") << 15
+        << QStringList{"100.00 ",          "600.00 ", "600.00 ", ".00 ", "Payments due in 2027-09",
+                       "Graph: $.00 freed"}
+        << QStringList{"2027-09-01   600.00  Sub  Car"};
+    QTest::newRow("monthly, moved to this month")
+        << kMonthly << 0
+        << QStringList{"50.00 ",           "50.00 ", "50.00 ", ".00 ", "Payments due in 2026-06",
+                       "Graph: $.00 freed"}
+        << QStringList{"2026-06-01    50.00  Sub  Paper"};
+    QTest::newRow("yearly, earlier this year, listed next February")
+        << QByteArray("Club|Mem|2026-02-01|1,200.00|12\r\n") << 8
+        << QStringList{"100.00 ",
+                       "1,200.00 ",
+                       "1,200.00 ",
+                       ".00 ",
+                       "Payments due in 2027-02",
+                       "Graph: $.00 freed"}
+        << QStringList{"2026-02-01 1,200.00  Mem  Club"};
+    QTest::newRow("grouping and cents")
+        << QByteArray("Rent|Sub|2026-06-01|1234.5|1\r\nGum|SG|2026-06-01|.25|1\r\n") << 0
+        << QStringList{"1,234.75 ",
+                       "1,234.75 ",
+                       "1,234.75 ",
+                       ".00 ",
+                       "Payments due in 2026-06",
+                       "Graph: $.00 freed"}
+        << QStringList{"2026-06-01      .25  SG   Gum", "2026-06-01 1,234.50  Sub  Rent"};
+}
+
+void TestMainWindow::figuresAndDueLines()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(int, offset);
+    QFETCH(QStringList, figures);
+    QFETCH(QStringList, rows);
+    QVERIFY(session.start(contents));
+    frmMain w;
+    w.show();
+    goTo(w, offset);
+    QCOMPARE(w.lab1->text(), figures[0]);
+    QCOMPARE(w.lab2->text(), figures[1]);
+    QCOMPARE(w.lab3->text(), figures[2]);
+    QCOMPARE(w.lab4->text(), figures[3]);
+    QCOMPARE(w.labE->text(), figures[4]);
+    QCOMPARE(w.labF->text(), figures[5]);
+    QCOMPARE(Rows(w.lstDue), rows);
+}
+
+void TestMainWindow::dueEntriesInTextOrderWithTheirRecordNumbers_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QList<int>>("records");
+    QTest::newRow("date order, not file order")
+        << QByteArray("Later|Mem|2026-06-20|10.00|12\r\nEarlier|SG|2026-06-01|20.00|12\r\n")
+        << QStringList{"2026-06-01    20.00  SG   Earlier", "2026-06-20    10.00  Mem  Later"}
+        << QList<int>{2, 1};
+    QTest::newRow("letters compared without case")
+        << QByteArray("Banana|Sub|2026-06-01|5|1\r\napple|Sub|2026-06-01|5|1\r\n")
+        << QStringList{"2026-06-01     5.00  Sub  apple", "2026-06-01     5.00  Sub  Banana"}
+        << QList<int>{2, 1};
+    QTest::newRow("the same line twice")
+        << QByteArray("Same|Sub|2026-06-01|5|1\r\nSame|Sub|2026-06-01|5|1\r\n")
+        << QStringList{"2026-06-01     5.00  Sub  Same", "2026-06-01     5.00  Sub  Same"}
+        << QList<int>{1, 2};
+}
+
+void TestMainWindow::dueEntriesInTextOrderWithTheirRecordNumbers()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QStringList, rows);
+    QFETCH(QList<int>, records);
+    QVERIFY(session.start(contents));
+    frmMain w;
+    QCOMPARE(Rows(w.lstDue), rows);
+    QCOMPARE(RecordNumbers(w.lstDue), records);
+    QVERIFY(!w.lstDue->isSortingEnabled());
+}
+
+void TestMainWindow::emptyDataFile()
+{
+    QVERIFY(session.start(QByteArray()));
+    frmMain w;
+    w.show();
+    QCOMPARE(w.lstDue->count(), 0);
+    for (QLabel* figure : {w.lab1, w.lab2, w.lab3, w.lab4})
+        QCOMPARE(figure->text(), QStringLiteral(".00 "));
+    QCOMPARE(w.labF->text(), QStringLiteral("Graph: $.00 freed"));
+    QCOMPARE(w.picGraph->plan().chartTop, 0);
+    QTest::mouseClick(w.cmdNextYr, Qt::LeftButton);
+    QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2027-06"));
+}
+
+void TestMainWindow::unusableLinesAreLeftOut()
+{
+    QVERIFY(session.start("A|B\r\nPaper|Sub|2026-03-01|50.00|1\r\nX|Y|2026-01-01|abc|1\r\n"));
+    frmMain w;
+    QCOMPARE(Rows(w.lstDue), QStringList{"2026-06-01    50.00  Sub  Paper"});
+    QCOMPARE(RecordNumbers(w.lstDue), QList<int>{2});
+    QCOMPARE(w.lab1->text(), QStringLiteral("50.00 "));
+}
+
+void TestMainWindow::chartFollowsTheFiguresAndTheDisplayedMonth()
+{
+    QVERIFY(session.start(kTwoYearly));
+    frmMain w;
+    w.show();
+    auto marker = [&w] {
+        for (const ChartLine& l : w.picGraph->plan().lines) {
+            if (l.colour == QColor(0, 255, 0))
+                return l.x1;
+        }
+        return -1.0;
+    };
+    auto bars = [&w] {
+        QList<double> heights;
+        for (const ChartLine& l : w.picGraph->plan().lines) {
+            if (l.colour == QColor(0, 0, 0))
+                heights << l.y2;
+        }
+        return heights;
+    };
+    // The largest total is 1600 (five months after the June payment).
+    QCOMPARE(w.picGraph->plan().gridStep, 1000);
+    QCOMPARE(w.picGraph->plan().chartTop, 2000);
+    QVERIFY(w.picGraph->toolTip().endsWith(QStringLiteral("Horizontal lines are $1000.")));
+    QCOMPARE(marker(), 0.0);
+    const QList<double> before = bars();
+    QCOMPARE(before.size(), 121);
+    QCOMPARE(before[5], 1600.0);
+    QCOMPARE(before[6], 600.0);
+
+    goTo(w, 3);
+    QCOMPARE(marker(), 3.0);
+    QCOMPARE(bars(), before);
+}
+
+void TestMainWindow::enterOpensTheEntriesAndTheWindowRefreshesAfter()
+{
+    QVERIFY(session.start(kMonthly));
+    frmMain w;
+    w.show();
+    QCOMPARE(w.focusWidget(), w.lstDue);
+    QTest::mouseClick(w.cmdNext, Qt::LeftButton);
+    ClickRow(w.lstDue, 0);
+    QVERIFY(w.cmdPay->isEnabled());
+
+    const QByteArray edited = "Paper|Sub|2026-03-01|50.00|1\r\nTea|Sub|2026-06-02|3.00|1\r\n";
+    ModalAnswer<frmEdit> answer([&](frmEdit* entries) {
+        // What the entry list would have done to the file meanwhile.
+        QVERIFY(WriteBytes(session.dataFile, edited));
+        QTest::mouseClick(entries->cmdDone, Qt::LeftButton);
+    });
+    QTest::keyClick(w.lstDue, Qt::Key_Return);
+    QCOMPARE(answer.shown(), 1);
+    QCOMPARE(int(w.monthOffset()), 1);
+    QCOMPARE(Rows(w.lstDue),
+             (QStringList{"2026-06-01    50.00  Sub  Paper", "2026-06-02     3.00  Sub  Tea"}));
+    QVERIFY(w.lstDue->selectedItems().isEmpty());
+    QVERIFY(!w.cmdPay->isEnabled());
+    QCOMPARE(w.lab1->text(), QStringLiteral("53.00 "));
+}
+
+void TestMainWindow::leaving_data()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Exit") << false;
+    QTest::newRow("close box") << true;
+}
+
+void TestMainWindow::leaving()
+{
+    QFETCH(bool, closeBox);
+    QVERIFY(session.start(kTwoYearly));
+    const QByteArray before = session.bytes();
+    frmMain w;
+    w.show();
+    QVERIFY(!platform::ProgramEnding());
+    if (closeBox)
+        w.close();
+    else
+        QTest::mouseClick(w.cmdExit, Qt::LeftButton);
+    QVERIFY(platform::ProgramEnding());
+    QVERIFY(!w.isVisible());
+    QVERIFY(platform::MessageTestHook::takeShown().isEmpty());
+    QCOMPARE(session.bytes(), before);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_frmmain.moc"

@@ -1,0 +1,104 @@
+// kestrow-screenshots <folder>: renders Kestrow's windows offscreen into PNG files, from a
+// small sample data file and a fixed today (2026-06-15), so the pictures in docs/ can be
+// made again after any change to a window and compared. Runs start-up as the program
+// does, in a temporary folder of its own; message boxes are recorded, never shown.
+#include "frmchange.h"
+#include "frmchangedollar.h"
+#include "frmedit.h"
+#include "frmmain.h"
+#include "messages.h"
+#include "modmain.h"
+#include "programfolder.h"
+#include "startup.h"
+#include "systemdate.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPixmap>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+const char kSample[] = "Car insurance|Sub|2026-03-01|1,234.50|12\r\n"
+                       "Rent|Sub|2026-06-01|950.00|1\r\n"
+                       "Streaming|Sub|2026-06-12|15.99|1\r\n"
+                       "Gym|Mem|2026-01-15|420.00|12\r\n"
+                       "Holiday|SG|2027-07-01|2,400.00|24\r\n"
+                       "Water|Sub|2026-08-01|90.00|3\r\n"
+                       "Property tax|Sub|2026-10-01|1,800.00|6\r\n"
+                       "Caf\xc3\xa9 club|Mem|2026-06-20|60.00|6\r\n";
+
+bool Save(QWidget* window, const QDir& folder, const QString& name)
+{
+    window->show();
+    QApplication::processEvents();
+    const QString path = folder.filePath(name + QStringLiteral(".png"));
+    if (!window->grab().save(path)) {
+        std::fprintf(stderr, "kestrow-screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    window->hide();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kestrow-screenshots <folder>\n");
+        return 2;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "kestrow-screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    QTemporaryDir folder;
+    QFile data(folder.filePath(QStringLiteral("Kestrow.txt")));
+    if (!folder.isValid() || !data.open(QIODevice::WriteOnly) ||
+        data.write(kSample) != qint64(sizeof kSample - 1)) {
+        std::fprintf(stderr, "kestrow-screenshots: cannot write the sample data file\n");
+        return 1;
+    }
+    data.close();
+    platform::SetProgramFolderForTesting(folder.path());
+    platform::SetSystemDateForTesting(QStringLiteral("06-15-2026"));
+    platform::MessageTestHook::install();
+
+    bool ok = true;
+    modMain::StartupWindows windows;
+    windows.showIntroduction = [] {};
+    windows.showMain = [&] {
+        frmMain main;
+        ok = Save(&main, out, QStringLiteral("main-window")) && ok;
+
+        modMain::DollarMonths = 12;
+        modMain::DollarAmount = 1234.5;
+        frmChangeDollar dollar(&main);
+        ok = Save(&dollar, out, QStringLiteral("change-dollar")) && ok;
+
+        frmEdit list(&main);
+        ok = Save(&list, out, QStringLiteral("entry-list")) && ok;
+
+        modMain::EditIndex = 1;
+        frmChange change(&main);
+        ok = Save(&change, out, QStringLiteral("edit-record")) && ok;
+    };
+    if (!modMain::Main(windows)) {
+        std::fprintf(stderr, "kestrow-screenshots: start-up failed: %s\n",
+                     qPrintable(platform::MessageTestHook::takeShown().join(QLatin1Char(' '))));
+        return 1;
+    }
+    modMain::CloseData();
+    return ok ? 0 : 1;
+}

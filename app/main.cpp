@@ -3,6 +3,7 @@
 #include "frmintro.h"
 #include "frmmain.h"
 #include "startup.h"
+#include "widgets.h"
 
 #include <QApplication>
 
@@ -12,6 +13,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Kestrow"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrow.Kestrow"));
     QApplication::setWindowIcon(ProgramIcon());
+    // Every window is laid out in twips for an 8-point sans-serif; the larger default
+    // font of most Linux desktops would not fit its labels and buttons.
+    QApplication::setFont(platform::SansFont(8.25));
 
     modMain::StartupWindows windows;
     windows.showIntroduction = [] {

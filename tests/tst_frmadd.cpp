@@ -5,7 +5,6 @@
 #include "modmain.h"
 
 #include <QClipboard>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -19,7 +18,6 @@ class TestFrmAdd : public QObject
 private slots:
     void init();
     void cleanup();
-    void windowAndControls();
     void tabOrder();
     void keyFilter_data();
     void keyFilter();
@@ -107,41 +105,6 @@ void TestFrmAdd::retype(QLineEdit* box, const QString& text)
     Type(box, text);
 }
 
-void TestFrmAdd::windowAndControls()
-{
-    frmAdd& f = *form_;
-    QCOMPARE(f.windowTitle(), QStringLiteral("Add a record"));
-    QCOMPARE(f.size(), QSize(250, 131));
-    const QStringList labels{"Name", "Type", "Date", "Amount", "Duration"};
-    const int labelTops[] = {4, 25, 46, 67, 88};
-    const QRect boxes[] = {
-        {68, 3, 177, 19}, {68, 24, 53, 19}, {68, 45, 69, 19}, {68, 64, 53, 19}, {68, 87, 53, 19}};
-    const QStringList tips{
-        "Enter the name to be associated with this entry",
-        "Enter the type of entry; SG (for SavingsGoal), Mem (for Membership), or Sub (for "
-        "Subscription).  Maximum 3 characters.",
-        "Enter date as YYYY-MM-DD", "Enter amount",
-        "Enter the number of months in which the Amount is to be cumulated"};
-    for (int i = 0; i < frmAdd::kBoxes; ++i) {
-        auto* label = f.findChild<QLabel*>(QStringLiteral("Label%1").arg(i + 1));
-        QVERIFY(label);
-        QCOMPARE(label->text(), labels[i]);
-        QCOMPARE(label->geometry(), QRect(4, labelTops[i], 57, 17));
-        QCOMPARE(f.txtIn[i]->objectName(), QStringLiteral("txtIn(%1)").arg(i));
-        QCOMPARE(f.txtIn[i]->geometry(), boxes[i]);
-        QCOMPARE(f.txtIn[i]->toolTip(), tips[i]);
-        QCOMPARE(bool(f.txtIn[i]->alignment() & Qt::AlignRight), i >= 3);
-    }
-    QCOMPARE(f.cmdUseIt->text(), QStringLiteral("Use this entry"));
-    QCOMPARE(f.cmdUseIt->toolTip(), QStringLiteral("Click here to use the data you have entered"));
-    QCOMPARE(f.cmdUseIt->geometry(), QRect(31, 112, 89, 17));
-    QVERIFY(f.cmdUseIt->isDefault());
-    QCOMPARE(f.cmdCancel->text(), QStringLiteral("Finished"));
-    QCOMPARE(f.cmdCancel->toolTip(),
-             QStringLiteral("Click here when done; non-blank entries will be ignored"));
-    QCOMPARE(f.cmdCancel->geometry(), QRect(131, 112, 89, 17));
-}
-
 void TestFrmAdd::tabOrder()
 {
     fill({"Rent", "Sub", "2026-3-1", "5", "1"});
@@ -170,30 +133,22 @@ void TestFrmAdd::keyFilter_data()
                                     << "2026" << QStringList{date};
     QTest::newRow("blank in date") << 2 << "2026 -3"
                                    << "2026-3" << QStringList{date};
-    QTest::newRow("slash in date") << 2 << "2026/3"
-                                   << "20263" << QStringList{date};
     QTest::newRow("digits and dashes in date") << 2 << "2026-3-1"
                                                << "2026-3-1" << QStringList{};
     QTest::newRow("letter in amount") << 3 << "12a"
                                       << "12" << QStringList{amount};
     QTest::newRow("comma in amount") << 3 << "1,2"
                                      << "12" << QStringList{amount};
-    QTest::newRow("minus in amount") << 3 << "-5"
-                                     << "5" << QStringList{amount};
     QTest::newRow("digits and point in amount") << 3 << "1234.5"
                                                 << "1234.5" << QStringList{};
     QTest::newRow("letter in duration") << 4 << "x"
                                         << "" << QStringList{duration};
     QTest::newRow("point in duration") << 4 << "1.5"
                                        << "15" << QStringList{duration};
-    QTest::newRow("digits in duration") << 4 << "240"
-                                        << "240" << QStringList{};
     QTest::newRow("letters in name") << 0 << "Car insurance"
                                      << "Car insurance" << QStringList{};
     QTest::newRow("accents in name") << 0 << "Café"
                                      << "Café" << QStringList{};
-    QTest::newRow("letters in type") << 1 << "Sub"
-                                     << "Sub" << QStringList{};
     QTest::newRow("bar in name") << 0 << "a|b"
                                  << "ab" << QStringList{bar};
     QTest::newRow("bar in type") << 1 << "|"
@@ -227,8 +182,6 @@ void TestFrmAdd::paste_data()
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("letters into amount") << 3 << "12abc"
                                          << "" << QStringList{"Invalid character in amount"};
-    QTest::newRow("number into amount") << 3 << "1234.5"
-                                        << "1234.5" << QStringList{};
     QTest::newRow("letters into date") << 2 << "March 1"
                                        << "" << QStringList{"Invalid character in date"};
     QTest::newRow("sign into duration") << 4 << "+12"
@@ -236,8 +189,6 @@ void TestFrmAdd::paste_data()
     QTest::newRow("line break into duration") << 4 << "12\n"
                                               << "" << QStringList{"Invalid character in duration"};
     QTest::newRow("bar into name") << 0 << "Car|Sub"
-                                   << "" << QStringList{"The character | cannot be used"};
-    QTest::newRow("bar into type") << 1 << "S|"
                                    << "" << QStringList{"The character | cannot be used"};
     QTest::newRow("line break into name") << 0 << "Car\r\ninsurance"
                                           << "Car  insurance" << QStringList{};
@@ -294,8 +245,6 @@ void TestFrmAdd::leaving_data()
 
     QTest::newRow("name") << 0 << "Rent"
                           << "Rent" << false << "";
-    QTest::newRow("empty name") << 0 << ""
-                                << "" << false << "";
     QTest::newRow("type of three") << 1 << "Sub"
                                    << "Sub" << false << "";
     QTest::newRow("type of four") << 1 << "Subs"
@@ -306,28 +255,18 @@ void TestFrmAdd::leaving_data()
     const QString date = QStringLiteral("Invalid date");
     QTest::newRow("date normalised") << 2 << "2026-3-1"
                                      << "2026-03-01" << false << "";
-    QTest::newRow("date canonical") << 2 << "2026-12-31"
-                                    << "2026-12-31" << false << "";
     QTest::newRow("date of two parts") << 2 << "2026-3"
                                        << "" << true << date;
-    QTest::newRow("date of four parts") << 2 << "2026-3-1-2"
-                                        << "" << true << date;
     QTest::newRow("date with an empty part") << 2 << "2026--1"
                                              << "" << true << date;
     QTest::newRow("empty date") << 2 << ""
                                 << "" << true << date;
     QTest::newRow("two-digit year") << 2 << "26-3-1"
                                     << "" << true << date;
-    QTest::newRow("five-digit year") << 2 << "20260-3-1"
-                                     << "" << true << date;
     QTest::newRow("year with leading zero") << 2 << "0999-3-1"
                                             << "" << true << date;
-    QTest::newRow("month 0") << 2 << "2026-0-1"
-                             << "" << true << date;
     QTest::newRow("month 13") << 2 << "2026-13-1"
                               << "" << true << date;
-    QTest::newRow("day 0") << 2 << "2026-3-0"
-                           << "" << true << date;
     QTest::newRow("day 32") << 2 << "2026-3-32"
                             << "" << true << date;
     QTest::newRow("day beyond 16 bits") << 2 << "2026-3-99999"
@@ -337,28 +276,18 @@ void TestFrmAdd::leaving_data()
                                         << "1,234.50" << false << "";
     QTest::newRow("amount below one") << 3 << ".5"
                                       << ".50" << false << "";
-    QTest::newRow("amount of a million") << 3 << "1000000"
-                                         << "1,000,000.00" << false << "";
     QTest::newRow("amount zero") << 3 << "0"
                                  << ".00" << false << "";
-    QTest::newRow("empty amount") << 3 << ""
-                                  << "" << false << "";
     QTest::newRow("amount with two points") << 3 << "1.2.3"
                                             << "1.2.3" << true << "Invalid amount";
     QTest::newRow("amount of a point") << 3 << "."
                                        << "." << true << "Invalid amount";
 
     const QString months = QStringLiteral("Invalid number of months");
-    QTest::newRow("duration 1") << 4 << "1"
-                                << "1" << false << "";
     QTest::newRow("duration 32767") << 4 << "32767"
                                     << "32767" << false << "";
-    QTest::newRow("empty duration") << 4 << ""
-                                    << "" << false << "";
     QTest::newRow("duration 0") << 4 << "0"
                                 << "0" << true << months;
-    QTest::newRow("duration 000") << 4 << "000"
-                                  << "000" << true << months;
     QTest::newRow("duration 32768") << 4 << "32768"
                                     << "32768" << true << months;
     QTest::newRow("duration of 12 digits") << 4 << "999999999999"

@@ -79,6 +79,8 @@ frmChange::frmChange(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmChange"));
     setWindowTitle(QStringLiteral("Edit a record"));
     setFixedSize(platform::Twips(3720), platform::Twips(1905));
+    // The size the twip positions were laid out for; the controls inherit it.
+    setFont(platform::SansFont(8.25));
 
     for (int i = 0; i < kBoxes; ++i) {
         const Box& b = kBoxLayout[i];

@@ -62,6 +62,8 @@ frmEdit::frmEdit(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmEdit"));
     setWindowTitle(QStringLiteral("Edit Entries"));
     setFixedSize(platform::Twips(6930), platform::Twips(3195));
+    // The size the twip positions were laid out for; the controls inherit it.
+    setFont(platform::SansFont(8.25));
 
     lstDisplay = new QListWidget(this);
     lstDisplay->setObjectName(QStringLiteral("lstDisplay"));

@@ -39,21 +39,8 @@ void TestEntryRows::rowText_data()
     QTest::addColumn<QByteArrayList>("lines");
     QTest::addColumn<QByteArrayList>("rows"); // in file order
 
-    const QByteArray rent = "Rent|Sub|2025-03-01|500.00|1";
-    QTest::newRow("name: stored date before the current cycle shows the next one")
-        << 0 << QByteArrayList{rent} << QByteArrayList{"Rent  Sub  2026-06-01  500.00  1"};
-    QTest::newRow("date: next occurrence leads")
-        << 2 << QByteArrayList{rent} << QByteArrayList{"2026-06-01  Rent  Sub  500.00  1"};
-    QTest::newRow("raw: the line as stored")
-        << 5 << QByteArrayList{rent} << QByteArrayList{"     1  Rent|Sub|2025-03-01|500.00|1"};
     QTest::newRow("name: a record that cannot be stepped keeps its date")
         << 0 << QByteArrayList{"X|S|2025-03-01|5|0"} << QByteArrayList{"X  S  2025-03-01  5  0"};
-
-    QTest::newRow("type: cut to three in its column only")
-        << 1 << QByteArrayList{"Gym|Memb|2026-08-01|5|1"}
-        << QByteArrayList{"Mem  Gym  2026-08-01  5  1"};
-    QTest::newRow("name: long type shown whole") << 0 << QByteArrayList{"Gym|Memb|2026-08-01|5|1"}
-                                                 << QByteArrayList{"Gym  Memb  2026-08-01  5  1"};
     QTest::newRow("type: short type padded")
         << 1 << QByteArrayList{"X|S|2026-08-01|5|1"} << QByteArrayList{"S    X  2026-08-01  5  1"};
     QTest::newRow("type: cut by characters in UTF-8")

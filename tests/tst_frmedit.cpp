@@ -396,16 +396,8 @@ void TestFrmEdit::orders_data()
     const QString next = QStringLiteral("2026-06-01");
     QTest::newRow("next occurrence shown: name")
         << rent << int(Name) << QStringList{"Rent  Sub  " + next + "  500.00  1"} << QList<int>{1};
-    QTest::newRow("next occurrence shown: type")
-        << rent << int(Type) << QStringList{"Sub  Rent  " + next + "  500.00  1"} << QList<int>{1};
     QTest::newRow("next occurrence shown: date")
         << rent << int(Date) << QStringList{next + "  Rent  Sub  500.00  1"} << QList<int>{1};
-    QTest::newRow("next occurrence shown: amount")
-        << rent << int(Amount) << QStringList{"  500.00  Rent  Sub  " + next + "  1"}
-        << QList<int>{1};
-    QTest::newRow("next occurrence shown: duration")
-        << rent << int(Duration) << QStringList{"   1  Rent  Sub  " + next + "  500.00"}
-        << QList<int>{1};
     QTest::newRow("stored date shown: raw")
         << rent << int(Raw) << QStringList{"     1  Rent|Sub|2025-03-01|500.00|1"} << QList<int>{1};
 

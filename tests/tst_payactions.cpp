@@ -26,6 +26,8 @@ private slots:
     void lineChangedBehindTheWindow_data();
     void lineChangedBehindTheWindow();
     void failedRewriteKeepsTheFile();
+    void scratchFileThatCannotBeMade_data();
+    void scratchFileThatCannotBeMade();
 
 private:
     Session session;
@@ -320,6 +322,31 @@ void TestPayActions::failedRewriteKeepsTheFile()
     QTest::mouseClick(w.cmdPay, Qt::LeftButton);
     QCOMPARE(session.bytes(),
              QByteArray("Car|Sub|2027-06-15|1234.5|12\r\nTax|Sub|2026-12-01|1,200.00|12\r\n"));
+}
+
+void TestPayActions::scratchFileThatCannotBeMade_data()
+{
+    QTest::addColumn<bool>("pay");
+    QTest::newRow("Pay") << true;
+    QTest::newRow("Step") << false;
+}
+
+// A folder in the scratch file's place: the rewrite cannot even start, so Pay asks nothing.
+void TestPayActions::scratchFileThatCannotBeMade()
+{
+    QFETCH(bool, pay);
+    const QByteArray contents = "Paper|Sub|2026-06-01|50.00|1\r\n";
+    QVERIFY(session.start(contents));
+    frmMain w;
+    w.show();
+    QVERIFY(QDir().mkdir(QString::fromStdString(session.tempFile)));
+    ClickRow(w.lstDue, 0);
+    DialogAnswer none([](frmChangeDollar*) { QFAIL("nothing to ask when nothing can be saved"); });
+    QTest::mouseClick(pay ? w.cmdPay : w.cmdStep, Qt::LeftButton);
+    QCOMPARE(none.shown(), 0);
+    QCOMPARE(platform::MessageTestHook::takeShown().size(), 1);
+    QCOMPARE(session.bytes(), contents);
+    QCOMPARE(Rows(w.lstDue), QStringList{"2026-06-01    50.00  Sub  Paper"});
 }
 
 QTEST_MAIN(TestPayActions)

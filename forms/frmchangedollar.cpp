@@ -6,6 +6,7 @@
 #include "widgets.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -71,6 +72,12 @@ frmChangeDollar::frmChangeDollar(QWidget* parent) : QDialog(parent)
         setTabOrder(cmdIncrease[i], cmdIncrease[i + 1]);
     setTabOrder(cmdIncrease[4], chkAddSub);
 
+    // The dialog has no default button. Qt would make the first button that takes the
+    // focus the dialog's default for good, and Enter in the amount box would then press
+    // "Change"; keyPressEvent gives Enter to the focused button only.
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setAutoDefault(false);
+
     connect(cmdChange, &QPushButton::clicked, this, &frmChangeDollar::cmdChange_Click);
     connect(cmdNoChange, &QPushButton::clicked, this, &frmChangeDollar::cmdNoChange_Click);
     connect(chkAddSub, &QCheckBox::toggled, this, &frmChangeDollar::chkAddSub_Click);
@@ -127,6 +134,16 @@ void frmChangeDollar::cmdChange_Click()
 void frmChangeDollar::cmdNoChange_Click()
 {
     QDialog::reject();
+}
+
+void frmChangeDollar::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frmChangeDollar::reject()

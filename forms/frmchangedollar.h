@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,6 +26,9 @@ public:
 
     // Esc and the close box leave the amount as Pay gave it, like "NoChange".
     void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Form_Load();

@@ -4,7 +4,6 @@
 #include "frmmain.h"
 #include "mainwindow_testutil.h"
 #include "savingschart.h"
-#include "widgets.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -26,8 +25,6 @@ class TestMainWindow : public QObject
 private slots:
     void cleanup();
     void firstDisplay();
-    void controls_data();
-    void controls();
     void enabledStatesWhileNavigating_data();
     void enabledStatesWhileNavigating();
     void prevYearFromTwelveReturnsToNow();
@@ -83,73 +80,6 @@ void TestMainWindow::firstDisplay()
     QVERIFY(w.cmdEdit->isDefault());
     QCOMPARE(w.lstDue->selectionMode(), QAbstractItemView::SingleSelection);
     QVERIFY(QFontInfo(w.lstDue->font()).fixedPitch());
-}
-
-void TestMainWindow::controls_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QRect>("twips");
-    QTest::addColumn<QString>("tip");
-    auto row = [](const char* name, const char* caption, QRect twips, const char* tip) {
-        QTest::newRow(name) << name << caption << twips << tip;
-    };
-    row("labA", "Monthly amount required", {255, 180, 1815, 255}, "");
-    row("lab1", nullptr, {2175, 180, 975, 255},
-        "This is the amount of new money required each month");
-    row("labB", "Total amount this month", {255, 540, 1815, 255}, "");
-    row("lab2", nullptr, {2175, 540, 975, 255},
-        "This is the total number of dollars required this month, assuming that all of the "
-        "items to the right are paid in this month");
-    row("labC", "Bills due this month", {255, 900, 1815, 255}, "");
-    row("lab3", nullptr, {2160, 900, 975, 255},
-        "This is the amount required to pay the items to the right");
-    row("labD", "Net requirement is", {255, 1260, 1815, 255}, "");
-    row("lab4", nullptr, {2160, 1260, 975, 255},
-        "This is the amount required against future items");
-    row("cmdPrev", "Prev Mon", {120, 1800, 855, 315}, "Look at the previous month");
-    row("cmdNext", "Next Mon", {1560, 1800, 855, 315}, "Look at the next month");
-    row("cmdZero", "Now", {1020, 1980, 495, 315}, "Click to return to the current month");
-    row("cmdPrevYr", "Prev Yr", {120, 2160, 855, 315}, "Look at the previous year");
-    row("cmdNextYr", "Next Yr", {1560, 2160, 855, 315}, "Look at the next year");
-    row("cmdStep", "Step ->", {2520, 1680, 735, 375},
-        "Move the item selected in the list to the right to the following month");
-    row("cmdPay", "Pay ->", {2520, 2100, 735, 375},
-        "Pay the item selected in the list to the right");
-    row("cmdNoPay", "Cancel", {2520, 2520, 735, 375},
-        "Cancel the selection in the list to the right");
-    row("cmdEdit", "Edit Entries", {120, 2520, 1035, 375},
-        "Add, delete, or change entries in the list");
-    row("cmdExit", "Exit", {1260, 2520, 735, 375}, "Exit from the calculator");
-    row("labE", nullptr, {3360, 60, 5655, 195}, "");
-    row("lstDue", nullptr, {3300, 300, 5775, 2580},
-        "A list of items due in the captioned month.  Click on an item to pay it today.");
-    row("labF", nullptr, {3525, 2910, 2115, 195},
-        "This shows you the amount that has been freed up");
-    row("picGraph", nullptr, {120, 3120, 8955, 1275},
-        "This is a graph of the total amount. January is in grey, and the current month is in "
-        "green.  Red represents money that has been freed. Horizontal lines are $1000.");
-}
-
-void TestMainWindow::controls()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
-    QFETCH(QRect, twips);
-    QFETCH(QString, tip);
-    QVERIFY(session.start(kTwoYearly));
-    frmMain w;
-    auto* control = w.findChild<QWidget*>(name);
-    QVERIFY(control != nullptr);
-    QCOMPARE(control->geometry(),
-             platform::TwipRect(twips.x(), twips.y(), twips.width(), twips.height()));
-    QCOMPARE(control->toolTip(), tip);
-    if (!caption.isNull()) {
-        if (auto* button = qobject_cast<QPushButton*>(control))
-            QCOMPARE(button->text(), caption);
-        else
-            QCOMPARE(qobject_cast<QLabel*>(control)->text(), caption);
-    }
 }
 
 void TestMainWindow::enabledStatesWhileNavigating_data()

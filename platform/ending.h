@@ -7,7 +7,7 @@ namespace platform {
 void EndProgram();
 // True once EndProgram has run; handlers that return from a modal window check it.
 bool ProgramEnding();
-// Tests start every case with a program that is not ending.
+// Tests start every case with a program that is not ending, its event loops usable again.
 void ResetEndingForTesting();
 
 } // namespace platform

@@ -5,10 +5,11 @@ BUILD       ?= build
 BUILD_SAN   ?= build-asan
 JOBS        ?= $(shell nproc)
 PACKAGES    := cmake g++ make pkg-config qt6-base-dev libgl-dev libbenchmark-dev \
-               xvfb xauth fonts-liberation libqt6svg6
+               xvfb xauth fonts-liberation libqt6svg6 \
+               desktop-file-utils appstream
 SUDO        := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all setup configure build run test test-asan bench screenshots clean format
+.PHONY: all setup configure build run test test-asan bench screenshots package clean format
 
 all: build
 
@@ -54,6 +55,10 @@ bench: build
 screenshots: build
 	cmake --build $(BUILD) -j $(JOBS) --target kestrow-screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/kestrow-screenshots $(BUILD)/screenshots
+
+# A Debian package of the program (build/kestrow_<version>_<arch>.deb).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

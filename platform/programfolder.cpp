@@ -29,8 +29,12 @@ QString DataFolder()
     if (!testFolder().isEmpty())
         return own;
     const QByteArray ownPath = QFile::encodeName(own);
+    // A program installed among the system's commands (a package puts it in /usr/bin)
+    // must not drop its data there, even when run by root, who can write anywhere.
+    const bool systemFolder =
+        own.startsWith(QStringLiteral("/usr/")) || own == QStringLiteral("/bin");
     if (QFileInfo::exists(own + QStringLiteral("/Kestrow.txt")) ||
-        ::access(ownPath.constData(), W_OK | X_OK) == 0)
+        (!systemFolder && ::access(ownPath.constData(), W_OK | X_OK) == 0))
         return own;
     const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (perUser.isEmpty() || !QDir().mkpath(perUser))
@@ -38,6 +42,9 @@ QString DataFolder()
     return perUser;
 }
 
-void SetProgramFolderForTesting(const QString& folder) { testFolder() = folder; }
+void SetProgramFolderForTesting(const QString& folder)
+{
+    testFolder() = folder;
+}
 
 } // namespace platform

@@ -135,6 +135,7 @@ frmAdd::frmAdd(QWidget* parent) : QDialog(parent)
         box->setToolTip(QString::fromLatin1(layout.toolTip));
         box->setAlignment(layout.alignment | Qt::AlignVCenter);
         platform::Place(box, 1020, layout.boxTop, layout.boxWidth, 285);
+        label->setBuddy(box);
         // A box is entered with Tab or a click, never by a drop, so every text it holds
         // has been through the check on leaving. Clicks give the focus here (eventFilter)
         // and only once the box being left has passed its check.

@@ -94,6 +94,7 @@ frmChange::frmChange(QWidget* parent) : QDialog(parent)
         if (i == kAmount || i == kDuration)
             txtIn[i]->setAlignment(Qt::AlignRight);
         platform::Place(txtIn[i], 960, b.top, b.width, 285);
+        Label[i]->setBuddy(txtIn[i]);
         txtIn[i]->installEventFilter(this);
     }
     Label[kBoxes] = new QLabel(QStringLiteral("(in months)"), this);

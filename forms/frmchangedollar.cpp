@@ -53,6 +53,7 @@ frmChangeDollar::frmChangeDollar(QWidget* parent) : QDialog(parent)
     txtChange = new QLineEdit(this);
     txtChange->setObjectName(QStringLiteral("txtChange"));
     platform::Place(txtChange, 240, 780, 1035, 315);
+    labA->setBuddy(txtChange);
 
     for (int i = 0; i < 5; ++i) {
         cmdIncrease[i] = new QPushButton(this);

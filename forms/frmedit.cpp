@@ -67,8 +67,11 @@ frmEdit::frmEdit(QWidget* parent) : QDialog(parent)
 
     lstDisplay = new QListWidget(this);
     lstDisplay->setObjectName(QStringLiteral("lstDisplay"));
+    lstDisplay->setAccessibleName(QStringLiteral("Entries"));
     lstDisplay->setToolTip(
         QStringLiteral("Click (or Ctrl-click) to select items to edit or delete"));
+    // List views do not offer their tooltip to a screen reader by themselves.
+    lstDisplay->setAccessibleDescription(lstDisplay->toolTip());
     lstDisplay->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstDisplay->setFont(platform::FixedPitchFont(8.25));
     // The rows arrive in their order already (the case-insensitive order of every sorted

@@ -146,8 +146,12 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     labE = label("labE", QStringLiteral("Payments due in"), 3360, 60, 5655, 195);
     lstDue = new QListWidget(this);
     lstDue->setObjectName(QStringLiteral("lstDue"));
+    // A screen reader names the list by its caption, "Payments due in" and the month
+    // (set with the caption at every refresh).
     lstDue->setToolTip(QStringLiteral("A list of items due in the captioned month.  Click on an "
                                       "item to pay it today."));
+    // List views do not offer their tooltip to a screen reader by themselves.
+    lstDue->setAccessibleDescription(lstDue->toolTip());
     lstDue->setSelectionMode(QAbstractItemView::SingleSelection);
     lstDue->setFont(platform::FixedPitchFont(8.25));
     lstDue->setUniformItemSizes(true);
@@ -210,6 +214,7 @@ void frmMain::Form_Load()
     const kestrow::BudgetLabels labels = kestrow::MakeLabels(figures);
 
     labE->setText(QString::fromStdString(labels.labE));
+    lstDue->setAccessibleName(labE->text());
     modMain::DueMonthKey = figures.dueMonthKey;
     modMain::MonthTotals = std::move(figures.monthTotals);
 

@@ -1,5 +1,7 @@
 #include "savingschart.h"
 
+#include "numfmt.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -55,6 +57,10 @@ ChartPlan MakeChartPlan(const std::vector<double>& monthTotals, double freedAmou
     }
     plan.gridStep = largest >= 1000 ? 1000 : 100;
     plan.toolTip = ChartToolTip(plan.gridStep);
+    plan.description = QStringLiteral("Savings chart over %1 months: %2 freed, largest total %3.")
+                           .arg(horizonMonths)
+                           .arg(QString::fromStdString(kestrow::FormatDollars(freedAmount)),
+                                QString::fromStdString(kestrow::FormatDollars(largest)));
     plan.chartTop = ChartTopFor(largest, plan.gridStep);
 
     plan.left = -2;
@@ -93,6 +99,7 @@ ChartPlan MakeChartPlan(const std::vector<double>& monthTotals, double freedAmou
 SavingsChart::SavingsChart(QWidget* parent) : QWidget(parent)
 {
     setToolTip(ChartToolTip(1000));
+    setAccessibleName(QStringLiteral("Savings chart"));
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -102,6 +109,7 @@ void SavingsChart::setPlan(ChartPlan plan)
     drawn_ = true;
     picture_ = QImage();
     setToolTip(plan_.toolTip);
+    setAccessibleDescription(plan_.description);
     update();
 }
 

@@ -85,7 +85,10 @@ std::string FormatDialogAmount(double value) { return Build(value, true, true, "
 
 std::string FormatPadded(long value, int digits)
 {
-    std::string text = std::to_string(value < 0 ? -value : value);
+    // Negated as unsigned: the most negative long has no positive counterpart.
+    const unsigned long magnitude =
+        value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    std::string text = std::to_string(magnitude);
     if (static_cast<int>(text.size()) < digits)
         text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
     return value < 0 ? "-" + text : text;

@@ -64,9 +64,10 @@ std::optional<std::string> PaidDate(std::string_view todayDate, std::int64_t mon
         return std::nullopt;
     const auto year = kestrow::ParseWhole(parts[0]);
     const auto month = kestrow::ParseWhole(parts[1]);
-    if (!year || !month || *month < 1)
+    std::int64_t monthCount = 0;
+    if (!year || !month || *month < 1 || __builtin_add_overflow(*month, months, &monthCount))
         return std::nullopt;
-    return YearMonthText(*year, *month + months) + "-" + parts[2];
+    return YearMonthText(*year, monthCount) + "-" + parts[2];
 }
 
 } // namespace payment

@@ -27,7 +27,8 @@ namespace payment {
 std::optional<std::string> SteppedLine(std::string_view line);
 
 // Pay's new date: today's year and month plus `months`, today's day part as written.
-// Nothing when todayDate has no numeric year and month or months is negative.
+// Nothing when todayDate has no numeric year and month, or months is negative or so large
+// that the month count would overflow.
 std::optional<std::string> PaidDate(std::string_view todayDate, std::int64_t months);
 
 } // namespace payment

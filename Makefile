@@ -3,13 +3,15 @@
 
 BUILD       ?= build
 BUILD_SAN   ?= build-asan
+BUILD_FUZZ  ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 PACKAGES    := cmake g++ make pkg-config qt6-base-dev libgl-dev libbenchmark-dev \
                xvfb xauth fonts-liberation libqt6svg6 \
-               desktop-file-utils appstream
+               desktop-file-utils appstream clang-14 libclang-rt-14-dev
 SUDO        := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all setup configure build run test test-asan bench screenshots package clean format
+.PHONY: all setup configure build run test test-asan fuzz bench screenshots package clean format
 
 all: build
 
@@ -48,6 +50,30 @@ test-asan: setup
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# Each fuzzing harness for FUZZ_SECONDS, built with clang, libFuzzer, ASan and UBSan. New
+# inputs go to $(BUILD_FUZZ)/fuzz/found/<harness>; the committed corpus is only read.
+FUZZERS     ?= datafile dates numbers rewrite
+fuzz: setup
+	cmake -S . -B $(BUILD_FUZZ) -DKESTROW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZERS))
+	@for h in $(FUZZERS); do \
+	  mkdir -p $(BUILD_FUZZ)/fuzz/found/$$h; \
+	  echo "== fuzz_$$h for $(FUZZ_SECONDS) s"; \
+	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    QT_QPA_PLATFORM=offscreen $(BUILD_FUZZ)/fuzz/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) \
+	    -print_final_stats=1 -artifact_prefix=$(BUILD_FUZZ)/fuzz/crash-$$h- \
+	    $(BUILD_FUZZ)/fuzz/found/$$h fuzz/corpus/$$h > $(BUILD_FUZZ)/fuzz/$$h.log 2>&1; \
+	  status=$$?; \
+	  runs=$$(sed -n 's/^stat::number_of_executed_units: *//p' $(BUILD_FUZZ)/fuzz/$$h.log); \
+	  secs=$$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' $(BUILD_FUZZ)/fuzz/$$h.log); \
+	  if [ $$status -ne 0 ]; then \
+	    tail -40 $(BUILD_FUZZ)/fuzz/$$h.log; echo "fuzz_$$h FAILED (log: $(BUILD_FUZZ)/fuzz/$$h.log)"; exit 1; \
+	  fi; \
+	  echo "fuzz_$$h: $$runs runs in $$secs s, $$(( $$runs / ($${secs:-1} > 0 ? $${secs:-1} : 1) )) runs/s"; \
+	done
+
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target kestrow-bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/kestrow-bench
@@ -55,6 +81,7 @@ bench: build
 screenshots: build
 	cmake --build $(BUILD) -j $(JOBS) --target kestrow-screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/kestrow-screenshots $(BUILD)/screenshots
+	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 $(BUILD)/tools/kestrow-screenshots $(BUILD)/screenshots/2x
 
 # A Debian package of the program (build/kestrow_<version>_<arch>.deb).
 package: build
@@ -64,4 +91,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)

@@ -2,9 +2,11 @@
 // small sample data file and a fixed today (2026-06-15), so the pictures in docs/ can be
 // made again after any change to a window and compared. Runs start-up as the program
 // does, in a temporary folder of its own; message boxes are recorded, never shown.
+#include "frmadd.h"
 #include "frmchange.h"
 #include "frmchangedollar.h"
 #include "frmedit.h"
+#include "frmintro.h"
 #include "frmmain.h"
 #include "messages.h"
 #include "modmain.h"
@@ -89,6 +91,12 @@ int main(int argc, char** argv)
 
         frmEdit list(&main);
         ok = Save(&list, out, QStringLiteral("entry-list")) && ok;
+
+        frmIntro intro(&main);
+        ok = Save(&intro, out, QStringLiteral("introduction")) && ok;
+
+        frmAdd add(&main);
+        ok = Save(&add, out, QStringLiteral("add-record")) && ok;
 
         modMain::EditIndex = 1;
         frmChange change(&main);

@@ -23,7 +23,7 @@ using namespace storetest;
 namespace {
 
 constexpr int kRounds = 300;
-constexpr unsigned kSeed = 20260301; // fixed, so a failure can be repeated
+constexpr unsigned kRandomStart = 20260301; // fixed, so a failure can be repeated
 constexpr int kMaxDelayMicroseconds = 6000;
 
 std::string record(long id, unsigned cents)
@@ -42,7 +42,7 @@ void say(int fd, const std::string& message)
 // The changing Kestrow. Every change is announced before it starts ("A line", "R n line",
 // "D n m") and acknowledged with "K" once the store reports it done. Never returns.
 [[noreturn]] void changeForever(const std::string& data, const std::string& temp, int out,
-                                unsigned seed, long firstId)
+                                unsigned randomStart, long firstId)
 {
     DataStore store(data, temp);
     const Status opened = store.open();
@@ -52,7 +52,7 @@ void say(int fd, const std::string& message)
     }
     std::vector<std::string> lines = store.readLines();
     say(out, "S\n");
-    std::mt19937 rng(seed);
+    std::mt19937 rng(randomStart);
     long id = firstId;
     for (;;) {
         const unsigned choice = rng() % 10;
@@ -182,15 +182,15 @@ void TestDataStoreKill::acknowledgedChangesSurviveKill()
 
     const QRegularExpression wellFormed(
         QStringLiteral("^Rec \\d+\\|Sub\\|2026-03-01\\|\\d+\\.\\d\\d\\|12$"));
-    std::mt19937 rng(kSeed);
+    std::mt19937 rng(kRandomStart);
     int acknowledged = 0;
     int interrupted = 0;
     int interruptedButDone = 0;
 
     for (int round = 0; round < kRounds; ++round) {
-        const QByteArray where =
-            "round " + QByteArray::number(round) + " of seed " + QByteArray::number(kSeed);
-        const unsigned childSeed = rng();
+        const QByteArray where = "round " + QByteArray::number(round) + " with random start " +
+                                 QByteArray::number(kRandomStart);
+        const unsigned childStart = rng();
         const auto delay = std::uniform_int_distribution<int>(0, kMaxDelayMicroseconds)(rng);
         int fds[2];
         QCOMPARE(::pipe(fds), 0);
@@ -199,7 +199,7 @@ void TestDataStoreKill::acknowledgedChangesSurviveKill()
         QVERIFY(pid >= 0);
         if (pid == 0) {
             ::close(fds[0]);
-            changeForever(data, temp, fds[1], childSeed, long(round + 1) * 1000000);
+            changeForever(data, temp, fds[1], childStart, long(round + 1) * 1000000);
         }
         ::close(fds[1]);
         // The clock starts once the child has opened the store, so the kill falls among its

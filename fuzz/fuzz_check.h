@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #define FUZZ_CHECK(cond)                                                                           \
     do {                                                                                           \
@@ -12,3 +13,15 @@
             std::abort();                                                                          \
         }                                                                                          \
     } while (0)
+
+// A non-empty run of decimal digits.
+inline bool IsDigits(std::string_view text)
+{
+    if (text.empty())
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}

@@ -17,17 +17,6 @@ using namespace kestrow;
 
 namespace {
 
-bool IsDigits(std::string_view text)
-{
-    if (text.empty())
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 void CheckNormalize(std::string_view text)
 {
     const std::string normal = NormalizeDate(text);

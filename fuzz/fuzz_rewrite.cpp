@@ -18,17 +18,6 @@
 
 namespace {
 
-bool IsDigits(std::string_view text)
-{
-    if (text.empty())
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 // The year and month a new date starts with: the year with at least four digits, the month
 // 01 to 12.
 void CheckYearMonth(const std::vector<std::string>& parts)

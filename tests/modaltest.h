@@ -47,16 +47,23 @@ struct Folder
     }
 
     // What start-up leaves behind: the paths set and the data file open.
-    bool open() const
-    {
-        modMain::DataFile = QFile::encodeName(dataPath()).toStdString();
-        modMain::TempFile =
-            QFile::encodeName(dir.filePath(QStringLiteral("xyzzy.tmp"))).toStdString();
-        modMain::TodayDate = "2026-06-15";
-        modMain::TodayMonth = 6;
-        return bool(modMain::OpenData(modMain::DataFile, modMain::TempFile));
-    }
+    bool open() const;
 };
+
+// The globals start-up sets for a data file in `folder`, with today 2026-06-15.
+inline void SetPaths(const QString& folder)
+{
+    modMain::DataFile = QFile::encodeName(folder + QStringLiteral("/Kestrow.txt")).toStdString();
+    modMain::TempFile = QFile::encodeName(folder + QStringLiteral("/xyzzy.tmp")).toStdString();
+    modMain::TodayDate = "2026-06-15";
+    modMain::TodayMonth = 6;
+}
+
+inline bool Folder::open() const
+{
+    SetPaths(dir.path());
+    return bool(modMain::OpenData(modMain::DataFile, modMain::TempFile));
+}
 
 // "Exit" ends the program through QCoreApplication::exit; the reset also makes the event
 // loops usable again for the next case.
@@ -66,13 +73,18 @@ inline void ClearEnding()
 }
 
 // The common state of every case: nothing ending, messages recorded, a fresh folder.
-inline void Begin(const Folder& folder)
+inline void Begin(const QString& folder)
 {
     ClearEnding();
     modMain::ResetForTesting();
     platform::MessageTestHook::install();
     platform::SetSystemDateForTesting(QStringLiteral("06-15-2026"));
-    platform::SetProgramFolderForTesting(folder.dir.path());
+    platform::SetProgramFolderForTesting(folder);
+}
+
+inline void Begin(const Folder& folder)
+{
+    Begin(folder.dir.path());
 }
 
 inline void End()

@@ -5,6 +5,7 @@
 
 #include "ending.h"
 #include "messages.h"
+#include "modaltest.h"
 #include "modmain.h"
 #include "programfolder.h"
 #include "systemdate.h"
@@ -76,23 +77,13 @@ void TestFrmChange::init()
 {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
-    platform::ResetEndingForTesting();
-    platform::MessageTestHook::install();
-    platform::SetSystemDateForTesting(QStringLiteral("06-15-2026"));
-    platform::SetProgramFolderForTesting(dir_->path());
-    modMain::ResetForTesting();
-    modMain::DataFile = QFile::encodeName(dataPath()).toStdString();
-    modMain::TempFile = QFile::encodeName(tempPath()).toStdString();
-    modMain::TodayDate = "2026-06-15";
-    modMain::TodayMonth = 6;
+    modaltest::Begin(dir_->path());
+    modaltest::SetPaths(dir_->path());
 }
 
 void TestFrmChange::cleanup()
 {
-    modMain::ResetForTesting();
-    platform::MessageTestHook::uninstall();
-    platform::SetSystemDateForTesting(QString());
-    platform::SetProgramFolderForTesting(QString());
+    modaltest::End();
     dir_.reset();
 }
 

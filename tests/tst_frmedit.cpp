@@ -6,6 +6,7 @@
 #include "ending.h"
 #include "frmmain.h"
 #include "messages.h"
+#include "modaltest.h"
 #include "modmain.h"
 #include "printer.h"
 #include "programfolder.h"
@@ -304,26 +305,15 @@ void TestFrmEdit::init()
 {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
-    platform::ResetEndingForTesting();
-    platform::MessageTestHook::install();
+    modaltest::Begin(dir_->path());
+    modaltest::SetPaths(dir_->path());
     platform::PrinterTestHook::install();
-    platform::SetSystemDateForTesting(QStringLiteral("06-15-2026"));
-    platform::SetProgramFolderForTesting(dir_->path());
-    modMain::ResetForTesting();
-    modMain::DataFile = QFile::encodeName(dataPath()).toStdString();
-    modMain::TempFile = QFile::encodeName(tempPath()).toStdString();
-    modMain::TodayDate = "2026-06-15";
-    modMain::TodayMonth = 6;
 }
 
 void TestFrmEdit::cleanup()
 {
-    QApplication::closeAllWindows();
-    modMain::ResetForTesting();
-    platform::MessageTestHook::uninstall();
+    modaltest::End();
     platform::PrinterTestHook::uninstall();
-    platform::SetSystemDateForTesting(QString());
-    platform::SetProgramFolderForTesting(QString());
     dir_.reset();
 }
 

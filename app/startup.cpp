@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "budget.h"
 #include "dates.h"
 #include "ending.h"
 #include "messages.h"
@@ -9,6 +10,8 @@
 #include "systemdate.h"
 
 #include <QFile>
+
+#include <algorithm>
 
 namespace modMain {
 
@@ -39,6 +42,22 @@ void reportUnusableLines(const std::vector<std::int32_t>& lines)
                    .arg(numbers.join(QStringLiteral(", ")), file);
     }
     platform::ShowMessage(nullptr, text);
+}
+
+// The lines no window can use: those that are no record at all, and records whose date
+// cannot be placed in any month (a year that is not four digits, a date that cannot be
+// moved on). Which records can be placed depends on today only, not on the month shown.
+std::vector<std::int32_t> unusableLines(const kestrow::ParsedFile& parsed)
+{
+    kestrow::BudgetInput input;
+    input.records = &parsed.records;
+    input.todayDate = TodayDate;
+    input.horizonMonths = 0;
+    std::vector<std::int32_t> lines = parsed.unusableLines;
+    const auto skipped = kestrow::Compute(input).skippedRecords;
+    lines.insert(lines.end(), skipped.begin(), skipped.end());
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 } // namespace
@@ -82,7 +101,7 @@ bool Main(const StartupWindows& windows)
     }
 
     const kestrow::ParsedFile parsed = kestrow::ParseLines(Data().readLines());
-    reportUnusableLines(parsed.unusableLines);
+    reportUnusableLines(unusableLines(parsed));
     HorizonMonths = kestrow::LargestDuration(parsed.records, kDefaultHorizon);
     MonthTotals.assign(std::size_t(HorizonMonths) + 1, 0.0);
 

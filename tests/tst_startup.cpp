@@ -212,6 +212,11 @@ void TestStartup::unusableLinesReportedOnce_data()
     QTest::newRow("two") << QByteArray("A|S|2026-01-01|5|1\r\nbroken\r\nB|S|2026-01-01|5|1\r\n"
                                        "C|S|2026-13|5|1\r\n")
                          << "Lines 2, 4 of ";
+    // Records in form, but no month can show them: counted with the broken lines, in order.
+    QTest::newRow("years of three and five digits")
+        << QByteArray("A|S|999-01-01|5|1\r\nbroken\r\nB|S|2026-01-01|5|1\r\n"
+                      "C|S|20261-01-01|5|1\r\n")
+        << "Lines 1, 2, 4 of ";
 }
 
 void TestStartup::unusableLinesReportedOnce()

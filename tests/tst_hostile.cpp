@@ -2,6 +2,7 @@
 // every month the main window can show, the entry list in all six orders, then Step and Pay
 // on the payments due now. Whatever the file holds, Kestrow must keep running, report the
 // lines it cannot use once, and keep every line it was not asked to change.
+#include "casebound.h"
 #include "datastore.h"
 #include "frmedit.h"
 #include "frmmain.h"
@@ -15,44 +16,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <algorithm>
 
 namespace {
-
-// Ends the test run with the case's name when a case has not finished in time: a hang must
-// fail loudly rather than wait for the test runner's timeout.
-class CaseBound
-{
-public:
-    CaseBound(QByteArray name, std::chrono::seconds limit) : name_(std::move(name))
-    {
-        thread_ = std::thread([this, limit] {
-            std::unique_lock lock(mutex_);
-            if (!done_cv_.wait_for(lock, limit, [this] { return done_; }))
-                qFatal("case \"%s\" did not finish in %lld s", name_.constData(),
-                       static_cast<long long>(limit.count()));
-        });
-    }
-    ~CaseBound()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        done_cv_.notify_one();
-        thread_.join();
-    }
-
-private:
-    QByteArray name_;
-    std::mutex mutex_;
-    std::condition_variable done_cv_;
-    bool done_ = false;
-    std::thread thread_;
-};
 
 QList<QByteArray> Lines(const QByteArray& bytes)
 {
@@ -177,7 +143,7 @@ void TestHostileFiles::throughEveryWindow()
     QFETCH(QByteArray, contents);
     QFETCH(QList<int>, unusable);
     QFETCH(int, walk);
-    CaseBound bound(QTest::currentDataTag(), std::chrono::seconds(600));
+    casebound::CaseBound bound(QTest::currentDataTag(), std::chrono::seconds(600));
     QVERIFY(folder_->write(contents));
 
     // On an empty file the introduction screen comes first; the user adds one payment.

@@ -143,7 +143,7 @@ void TestHostileFiles::throughEveryWindow()
     QFETCH(QByteArray, contents);
     QFETCH(QList<int>, unusable);
     QFETCH(int, walk);
-    casebound::CaseBound bound(QTest::currentDataTag(), std::chrono::seconds(600));
+    casebound::CaseBound bound(QTest::currentDataTag(), std::chrono::seconds(1200));
     QVERIFY(folder_->write(contents));
 
     // On an empty file the introduction screen comes first; the user adds one payment.
@@ -220,13 +220,15 @@ void TestHostileFiles::walkMonths(frmMain& w, int walk, const QByteArray& conten
     QCOMPARE(int(w.monthOffset()), horizon);
     QVERIFY(!w.cmdNextYr->isEnabled());
 
-    while (w.cmdPrevYr->isEnabled() && clicks++ <= 2 * horizon)
-        QTest::mouseClick(w.cmdPrevYr, Qt::LeftButton);
-    QCOMPARE(int(w.monthOffset()), horizon % 12);
     if (walk == EveryMonth) {
+        while (w.cmdPrevYr->isEnabled() && clicks++ <= 2 * horizon)
+            QTest::mouseClick(w.cmdPrevYr, Qt::LeftButton);
+        QCOMPARE(int(w.monthOffset()), horizon % 12);
         while (w.cmdPrev->isEnabled() && clicks++ <= 3 * horizon)
             QTest::mouseClick(w.cmdPrev, Qt::LeftButton);
-    } else if (w.cmdZero->isEnabled()) {
+    } else {
+        QTest::mouseClick(w.cmdPrevYr, Qt::LeftButton);
+        QCOMPARE(int(w.monthOffset()), horizon - 12);
         QTest::mouseClick(w.cmdZero, Qt::LeftButton);
     }
     QCOMPARE(int(w.monthOffset()), 0);

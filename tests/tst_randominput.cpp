@@ -160,6 +160,9 @@ private:
         act();
     }
 
+public:
+    // Compares the file with how it was at the last check. Also run once more after the
+    // last action, whose change may only have finished when its window was closed.
     void checkFile()
     {
         const QList<QByteArray> after = Lines(read());
@@ -175,6 +178,7 @@ private:
         before_ = after;
     }
 
+private:
     // Every modal window is closed without its own reaction to closing: the introduction
     // screen would end the program, and the change-dollar dialog keeps the amount either way.
     void finish()
@@ -446,6 +450,7 @@ void TestRandomInput::everyWindow()
             user.wait();
         }
     }
+    user.checkFile();
     QVERIFY2(user.fault().isEmpty(), qPrintable(user.fault()));
     QVERIFY(!platform::ProgramEnding());
     QVERIFY(!QFile::exists(QString::fromStdString(modMain::TempFile)));

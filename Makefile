@@ -11,7 +11,8 @@ PACKAGES    := cmake g++ make pkg-config qt6-base-dev libgl-dev libbenchmark-dev
                desktop-file-utils appstream clang-14 libclang-rt-14-dev
 SUDO        := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all setup configure build run test test-asan fuzz bench screenshots package clean format
+.PHONY: all setup configure build run test test-asan fuzz bench screenshots package \
+        fresh-install-check clean format
 
 all: build
 
@@ -86,6 +87,14 @@ screenshots: build
 # A Debian package of the program (build/kestrow_<version>_<arch>.deb).
 package: build
 	cd $(BUILD) && cpack -G DEB
+
+# The package on a fresh, minimal Debian 12 made with debootstrap in a scratch folder,
+# installed with apt-get and used by a new user under a virtual display. Needs root and
+# the Debian mirror; takes a few minutes.
+fresh-install-check: package
+	@command -v debootstrap > /dev/null || \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq debootstrap
+	$(SUDO) dist/fresh-install-check.sh $(lastword $(wildcard $(BUILD)/kestrow_*_amd64.deb))
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

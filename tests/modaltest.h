@@ -23,6 +23,16 @@
 
 namespace modaltest {
 
+// The lines of a data file as Kestrow reads them, without their line ends.
+inline QList<QByteArray> FileLines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines;
+    for (const std::string& line :
+         kestrow::SplitLines(std::string_view(bytes.constData(), std::size_t(bytes.size()))))
+        lines << QByteArray::fromStdString(line);
+    return lines;
+}
+
 // A program folder of the test's own; the data file in it is opened only on request.
 struct Folder
 {

@@ -20,15 +20,6 @@
 
 namespace {
 
-QList<QByteArray> Lines(const QByteArray& bytes)
-{
-    QList<QByteArray> lines;
-    for (const std::string& line :
-         kestrow::SplitLines(std::string_view(bytes.constData(), std::size_t(bytes.size()))))
-        lines << QByteArray::fromStdString(line);
-    return lines;
-}
-
 // The record line of a usable payment that is due every month, so every month has one.
 const QByteArray kRent = "Rent|Sub|2026-06-01|800.00|1";
 const QByteArray kCar = "Car|Ins|2026-12-10|1234.5|12";
@@ -238,7 +229,7 @@ void TestHostileFiles::walkMonths(frmMain& w, int walk, const QByteArray& conten
 
 void TestHostileFiles::entryListOrders(const QByteArray& contents)
 {
-    const qsizetype lines = Lines(contents).size();
+    const qsizetype lines = modaltest::FileLines(contents).size();
     frmEdit list;
     list.show();
     for (int order = frmEdit::kOrders - 1; order >= 0; --order) {
@@ -267,7 +258,7 @@ void TestHostileFiles::stepAndPay(frmMain& w, int number)
     };
     // The line before and after one action: only its date may differ.
     auto checkChange = [this, number](const QList<QByteArray>& before) {
-        const QList<QByteArray> after = Lines(folder_->contents());
+        const QList<QByteArray> after = modaltest::FileLines(folder_->contents());
         QCOMPARE(after.size(), before.size());
         for (qsizetype i = 0; i < after.size(); ++i) {
             if (i == number - 1)
@@ -283,7 +274,7 @@ void TestHostileFiles::stepAndPay(frmMain& w, int number)
         QCOMPARE(now, was);
     };
 
-    const QList<QByteArray> atStart = Lines(folder_->contents());
+    const QList<QByteArray> atStart = modaltest::FileLines(folder_->contents());
     QVERIFY(select());
     QVERIFY(w.cmdStep->isEnabled());
     QTest::mouseClick(w.cmdStep, Qt::LeftButton);
@@ -292,7 +283,7 @@ void TestHostileFiles::stepAndPay(frmMain& w, int number)
         return;
 
     // Stepped a month on, the payment may no longer be due now; pay it from where it is.
-    const QList<QByteArray> stepped = Lines(folder_->contents());
+    const QList<QByteArray> stepped = modaltest::FileLines(folder_->contents());
     if (!select()) {
         QTest::mouseClick(w.cmdNext, Qt::LeftButton);
         QVERIFY(select());

@@ -27,15 +27,6 @@
 
 namespace {
 
-QList<QByteArray> Lines(const QByteArray& bytes)
-{
-    QList<QByteArray> lines;
-    for (const std::string& line :
-         kestrow::SplitLines(std::string_view(bytes.constData(), std::size_t(bytes.size()))))
-        lines << QByteArray::fromStdString(line);
-    return lines;
-}
-
 // A line Kestrow may write: a record every window can read back, with a date of a
 // four-digit year, a month from 1 to 12 and a day from 1 to 31.
 bool WellFormed(const QByteArray& line)
@@ -110,7 +101,7 @@ public:
         : random_(start), actions_(actions), top_(top), dataPath_(std::move(dataPath)),
           payOnly_(payOnly)
     {
-        before_ = Lines(read());
+        before_ = modaltest::FileLines(read());
         QTimer::singleShot(0, this, &RandomUser::turn);
     }
 
@@ -165,7 +156,7 @@ public:
     // last action, whose change may only have finished when its window was closed.
     void checkFile()
     {
-        const QList<QByteArray> after = Lines(read());
+        const QList<QByteArray> after = modaltest::FileLines(read());
         if (after.size() > before_.size())
             ++added_;
         else if (after.size() < before_.size())
@@ -438,7 +429,7 @@ void TestRandomInput::everyWindow()
             frmAdd form;
             form.exec();
         } else if (window == EditForm) {
-            const int lines = int(Lines(folder_->contents()).size());
+            const int lines = int(modaltest::FileLines(folder_->contents()).size());
             QVERIFY(lines > 0);
             modMain::EditIndex = 1 + int(pick() % std::uint32_t(std::max(lines, 1)));
             frmChange form;

@@ -134,7 +134,7 @@ void TestHostileFiles::throughEveryWindow()
     QFETCH(QByteArray, contents);
     QFETCH(QList<int>, unusable);
     QFETCH(int, walk);
-    casebound::CaseBound bound(QTest::currentDataTag(), std::chrono::seconds(1200));
+    casebound::CaseBound bound(QTest::currentDataTag(), std::chrono::seconds(1800));
     QVERIFY(folder_->write(contents));
 
     // On an empty file the introduction screen comes first; the user adds one payment.

@@ -25,17 +25,6 @@ QString accessibleText(QWidget* widget, QAccessible::Text which)
     return iface ? iface->text(which) : QString();
 }
 
-// Every control a user can reach with Tab, in the window's focus chain.
-QList<QWidget*> reachable(QWidget* window)
-{
-    QList<QWidget*> controls;
-    for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain()) {
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window) && w->isEnabled())
-            controls << w;
-    }
-    return controls;
-}
-
 std::unique_ptr<QWidget> make(const QString& window)
 {
     if (window == "frmMain")
@@ -59,8 +48,6 @@ class TestAccessibility : public QObject
 private slots:
     void init();
     void cleanup();
-    void everyControlIsNamed_data();
-    void everyControlIsNamed();
     void boxesAreNamedByTheirLabels();
     void tabWalksEveryWindow_data();
     void tabWalksEveryWindow();
@@ -85,33 +72,6 @@ void TestAccessibility::cleanup()
 {
     End();
     folder.reset();
-}
-
-void TestAccessibility::everyControlIsNamed_data()
-{
-    QTest::addColumn<QString>("window");
-    for (const char* name :
-         {"frmMain", "frmAdd", "frmIntro", "frmEdit", "frmChange", "frmChangeDollar"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-}
-
-void TestAccessibility::everyControlIsNamed()
-{
-    QFETCH(QString, window);
-    std::unique_ptr<QWidget> w = make(window);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-
-    const QList<QWidget*> controls = reachable(w.get());
-    QVERIFY(controls.size() >= 2);
-    for (QWidget* control : controls) {
-        QVERIFY2(!accessibleText(control, QAccessible::Name).trimmed().isEmpty(),
-                 qPrintable(control->objectName() + " has no accessible name"));
-        if (!control->toolTip().isEmpty())
-            QCOMPARE(accessibleText(control, QAccessible::Description), control->toolTip());
-    }
-    if (auto* dialog = qobject_cast<QDialog*>(w.get()))
-        dialog->reject();
 }
 
 void TestAccessibility::boxesAreNamedByTheirLabels()
@@ -187,6 +147,8 @@ void TestAccessibility::tabWalksEveryWindow()
         QWidget* focus = QApplication::focusWidget();
         QVERIFY(focus != nullptr && focus->window() == w.get());
         walked << accessibleText(focus, QAccessible::Name);
+        if (!focus->toolTip().isEmpty())
+            QCOMPARE(accessibleText(focus, QAccessible::Description), focus->toolTip());
         if (auto* box = qobject_cast<QLineEdit*>(focus); box && i < typed.size())
             QTest::keyClicks(box, typed[i]);
         QTest::keyClick(focus, Qt::Key_Tab);

@@ -1,29 +1,27 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "budget.h"
-#include "dates.h"
-#include "ending.h"
-#include "messages.h"
-#include "modmain.h"
-#include "programfolder.h"
-#include "record.h"
-#include "systemdate.h"
+#include "app/appstate.h"
+#include "budget/budget.h"
+#include "core/dates.h"
+#include "core/record.h"
+#include "platform/ending.h"
+#include "platform/messages.h"
+#include "platform/programfolder.h"
+#include "platform/systemdate.h"
 
 #include <QFile>
 
 #include <algorithm>
 
-namespace modMain {
-
 namespace {
 
 // Lines the program cannot use stay in the file untouched; the user hears about them
 // once, here, rather than at every refresh.
-void reportUnusableLines(const std::vector<std::int32_t>& lines)
+void reportUnusableLines(const std::string& dataFile, const std::vector<std::int32_t>& lines)
 {
     if (lines.empty())
         return;
-    const QString file = QString::fromStdString(DataFile);
+    const QString file = QString::fromStdString(dataFile);
     QString text;
     if (lines.size() == 1) {
         text = QStringLiteral("Line %1 of %2 is not a valid payment and is ignored; it is kept in "
@@ -47,11 +45,12 @@ void reportUnusableLines(const std::vector<std::int32_t>& lines)
 // The lines no window can use: those that are no record at all, and records whose date
 // cannot be placed in any month (a year that is not four digits, a date that cannot be
 // moved on). Which records can be placed depends on today only, not on the month shown.
-std::vector<std::int32_t> unusableLines(const kestrow::ParsedFile& parsed)
+std::vector<std::int32_t> unusableLines(const kestrow::ParsedFile& parsed,
+                                        const std::string& todayDate)
 {
     kestrow::BudgetInput input;
     input.records = &parsed.records;
-    input.todayDate = TodayDate;
+    input.todayDate = todayDate;
     input.horizonMonths = 0;
     std::vector<std::int32_t> lines = parsed.unusableLines;
     const auto skipped = kestrow::Compute(input).skippedRecords;
@@ -62,7 +61,7 @@ std::vector<std::int32_t> unusableLines(const kestrow::ParsedFile& parsed)
 
 } // namespace
 
-bool Main(const StartupWindows& windows)
+bool Main(AppState& state, const StartupWindows& windows)
 {
     const QString folder = platform::DataFolder();
     if (folder.isEmpty()) {
@@ -72,9 +71,10 @@ bool Main(const StartupWindows& windows)
                                 .arg(platform::ProgramFolder()));
         return false;
     }
-    DataFile = QFile::encodeName(folder + QStringLiteral("/Kestrow.txt")).toStdString();
-    TempFile = QFile::encodeName(folder + QStringLiteral("/xyzzy.tmp")).toStdString();
-    HorizonMonths = kDefaultHorizon;
+    const std::string dataFile =
+        QFile::encodeName(folder + QStringLiteral("/Kestrow.txt")).toStdString();
+    const std::string tempFile =
+        QFile::encodeName(folder + QStringLiteral("/xyzzy.tmp")).toStdString();
 
     // One reading of the clock: today stays the same for the whole run.
     const auto today = kestrow::TodayFromSystemText(platform::SystemDateText().toStdString());
@@ -83,30 +83,27 @@ bool Main(const StartupWindows& windows)
                                                     "system clock."));
         return false;
     }
-    TodayDate = today->date;
-    TodayMonth = today->month;
+    state.setToday(today->date, today->month);
 
-    const kestrow::Status opened = OpenData(DataFile, TempFile);
+    const kestrow::Status opened = state.openData(dataFile, tempFile);
     if (!opened) {
         platform::ShowError(nullptr, QString::fromStdString(opened.message));
         return false;
     }
-    if (!Data().recoveryNote().empty())
-        platform::ShowMessage(nullptr, QString::fromStdString(Data().recoveryNote()));
+    kestrow::DataStore& data = state.data();
+    if (!data.recoveryNote().empty())
+        platform::ShowMessage(nullptr, QString::fromStdString(data.recoveryNote()));
 
-    while (Data().length() == 0) {
+    while (data.length() == 0) {
         windows.showIntroduction();
         if (platform::ProgramEnding())
             return false;
     }
 
-    const kestrow::ParsedFile parsed = kestrow::ParseLines(Data().readLines());
-    reportUnusableLines(unusableLines(parsed));
-    HorizonMonths = kestrow::LargestDuration(parsed.records, kDefaultHorizon);
-    MonthTotals.assign(std::size_t(HorizonMonths) + 1, 0.0);
+    const kestrow::ParsedFile parsed = kestrow::ParseLines(data.readLines());
+    reportUnusableLines(dataFile, unusableLines(parsed, state.todayDate()));
+    state.raiseHorizon(kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon));
 
     windows.showMain();
     return true;
 }
-
-} // namespace modMain

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-namespace modMain {
+class AppState;
 
 struct StartupWindows
 {
@@ -14,9 +14,8 @@ struct StartupWindows
     std::function<void()> showMain;
 };
 
-// Returns true when the main window was shown and the program should run its event
-// loop; false when the program ends here (the user left on the introduction screen, or
-// the data file could not be opened, which has then been reported).
-bool Main(const StartupWindows& windows);
-
-} // namespace modMain
+// Fills `state` (today, the open data file, the horizon) and shows the windows. Returns
+// true when the main window was shown and the program should run its event loop; false
+// when the program ends here (the user left on the introduction screen, or the data file
+// could not be opened, which has then been reported).
+bool Main(AppState& state, const StartupWindows& windows);

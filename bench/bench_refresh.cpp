@@ -2,8 +2,8 @@
 // file, compute, fill the list in its sorted order, label and draw the chart. The target:
 // under 16 ms (one frame) with 10,000 records that are all due in the displayed month.
 
-#include "frmmain.h"
-#include "modmain.h"
+#include "app/appstate.h"
+#include "forms/mainwindow.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -56,24 +56,23 @@ std::filesystem::path DueFile(long records)
 struct Window
 {
     std::filesystem::path folder;
-    std::unique_ptr<frmMain> main;
+    AppState appState;
+    std::unique_ptr<MainWindow> main;
 
     explicit Window(long records)
     {
         EnsureApplication();
         folder = DueFile(records);
-        modMain::ResetForTesting();
-        modMain::TodayDate = "2026-06-15";
-        modMain::TodayMonth = 6;
-        modMain::OpenData((folder / "Kestrow.txt").string(), (folder / "xyzzy.tmp").string());
-        main = std::make_unique<frmMain>();
+        appState.setToday("2026-06-15", 6);
+        static_cast<void>(
+            appState.openData((folder / "Kestrow.txt").string(), (folder / "xyzzy.tmp").string()));
+        main = std::make_unique<MainWindow>(appState);
         main->show();
         QApplication::processEvents();
     }
     ~Window()
     {
         main.reset();
-        modMain::ResetForTesting();
         std::filesystem::remove_all(folder);
     }
 };

@@ -1,18 +1,17 @@
-#include "budget.h"
+#include "budget/budget.h"
 
-#include "dates.h"
-#include "numfmt.h"
+#include "core/dates.h"
+#include "core/numfmt.h"
+#include "core/text.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <numeric>
+#include <unordered_map>
 
 namespace kestrow {
 
 namespace {
-
-constexpr long kInt16Max = 32767;
 
 bool AllDigits(std::string_view text)
 {
@@ -84,59 +83,6 @@ void AddDue(BudgetFigures& figures, const UsableRecord& record, std::string_view
 }
 
 // ---------------------------------------------------------------------------------------
-// The reference: every step as the pass is described, one record and one month at a time.
-
-BudgetFigures DirectPass(const BudgetInput& input)
-{
-    BudgetFigures figures;
-    Frame frame;
-    if (!StartFigures(input, frame, figures) || input.records == nullptr) {
-        if (input.records != nullptr) {
-            for (const auto& record : *input.records)
-                figures.skippedRecords.push_back(record.recordNumber);
-        }
-        FinishFigures(frame, figures);
-        return figures;
-    }
-
-    for (const auto& record : *input.records) {
-        const int duration = record.duration;
-        const std::string stepped = StepDate(record.date, duration, input.todayDate);
-        if (stepped.empty()) {
-            figures.skippedRecords.push_back(record.recordNumber);
-            continue;
-        }
-        const std::string& effective = stepped >= record.date ? stepped : record.date;
-        const auto parts = SplitText(effective, '-');
-        const auto year =
-            parts.size() >= 2 && parts[0].size() == 4 ? PartValue(parts[0]) : std::nullopt;
-        const auto month = parts.size() >= 2 ? PartValue(parts[1]) : std::nullopt;
-        const auto key = DateKey(effective);
-        if (!year || !month || !key) {
-            figures.skippedRecords.push_back(record.recordNumber);
-            continue;
-        }
-
-        const double share = record.amount / duration;
-        figures.monthlyRequired += share;
-        std::int32_t dueLag = (*year * 12 + *month) - frame.todayIndex;
-        while (dueLag < 0)
-            dueLag += duration;
-        while (dueLag > duration)
-            dueLag -= duration;
-
-        for (int i = 0; i <= frame.horizon; ++i) {
-            const double phase = PositiveMod(i - dueLag, duration);
-            figures.monthTotals[static_cast<std::size_t>(i)] += share * phase;
-            if (i == frame.offset && phase == 0 && *key < figures.dueMonthKey)
-                AddDue(figures, record, effective);
-        }
-    }
-    FinishFigures(frame, figures);
-    return figures;
-}
-
-// ---------------------------------------------------------------------------------------
 // The grouped computation.
 
 // Where one record sits in its cycle.
@@ -149,74 +95,6 @@ struct Placement
     std::int32_t key = 0; // DateKey of the effective date
 };
 
-// The numbers of StepDate's result.
-struct Step
-{
-    long year = 0;
-    long month = 0;
-    long day = 0;
-    bool limited = false; // the day was cut to the month's length
-};
-
-// StepDate's loops with their repetitions counted out in one step. Nullopt where StepDate
-// refuses.
-std::optional<Step> StepNumbers(long y, long m, long d, long months, const Frame& frame)
-{
-    if (months < 1 || months > kInt16Max)
-        return std::nullopt;
-    const long ty = frame.todayYear;
-    if (ty > y) {
-        m += months;
-        if (m > kInt16Max)
-            return std::nullopt;
-        if (m > 12) {
-            y += (m - 1) / 12;
-            m = (m - 1) % 12 + 1;
-        }
-        if (ty > y && months > kInt16Max - 12) {
-            // Each round moves thousands of years, so there are only a few; a round may
-            // overflow the month sum, which only these periods can.
-            while (ty > y) {
-                m += months;
-                if (m > kInt16Max)
-                    return std::nullopt;
-                while (m > 12) {
-                    ++y;
-                    m -= 12;
-                }
-            }
-        } else if (ty > y) {
-            long absolute = y * 12 + (m - 1);
-            const long rounds = (ty * 12 - absolute + months - 1) / months;
-            absolute += rounds * months;
-            y = absolute / 12;
-            m = absolute % 12 + 1;
-        }
-    }
-    if (months < 12) {
-        if (m > 0)
-            m -= ((m + months - 1) / months) * months;
-        if (m < frame.todayMonth)
-            m += ((frame.todayMonth - m + months - 1) / months) * months;
-        if (m > 12) {
-            y += (m - 1) / 12;
-            m = (m - 1) % 12 + 1;
-        }
-    }
-    if (y > kInt16Max)
-        return std::nullopt;
-
-    Step step{y, m, d, false};
-    if (m == 2 && d > 28) {
-        step.day = 28;
-        step.limited = true;
-    } else if ((m == 4 || m == 6 || m == 9 || m == 11) && d > 30) {
-        step.day = 30;
-        step.limited = true;
-    }
-    return step;
-}
-
 void AppendNumber(std::string& text, long value)
 {
     char buf[24];
@@ -225,7 +103,7 @@ void AppendNumber(std::string& text, long value)
 }
 
 // The text StepDate returns: the day as written unless it was cut.
-void StepText(const Step& step, std::string_view dayText, std::string& out)
+void StepText(const SteppedDate& step, std::string_view dayText, std::string& out)
 {
     out.clear();
     AppendNumber(out, step.year);
@@ -297,7 +175,7 @@ Placement Place(const UsableRecord& record, const Frame& frame, const std::strin
         const long y = DigitsValue(date.substr(0, 4));
         const long m = DigitsValue(date.substr(5, 2));
         const long d = DigitsValue(date.substr(8, 2));
-        const auto step = StepNumbers(y, m, d, period, frame);
+        const auto step = StepNumbers(y, m, d, period, frame.todayYear, frame.todayMonth);
         if (!step)
             return place;
         if (step->year >= 1000 && step->year <= 9999) {
@@ -317,7 +195,7 @@ Placement Place(const UsableRecord& record, const Frame& frame, const std::strin
         long y = 0, m = 0, d = 0;
         std::string_view dayText;
         if (SplitDate(date, y, m, d, dayText)) {
-            const auto step = StepNumbers(y, m, d, period, frame);
+            const auto step = StepNumbers(y, m, d, period, frame.todayYear, frame.todayMonth);
             if (step)
                 StepText(*step, dayText, stepped);
             else
@@ -357,9 +235,9 @@ std::string_view EffectiveText(const Placement& place, const UsableRecord& recor
         return record.date;
     if (!place.steppedText) {
         const std::string_view date = record.date;
-        const auto step =
-            StepNumbers(DigitsValue(date.substr(0, 4)), DigitsValue(date.substr(5, 2)),
-                        DigitsValue(date.substr(8, 2)), record.duration, frame);
+        const auto step = StepNumbers(
+            DigitsValue(date.substr(0, 4)), DigitsValue(date.substr(5, 2)),
+            DigitsValue(date.substr(8, 2)), record.duration, frame.todayYear, frame.todayMonth);
         StepText(*step, date.substr(8), stepped);
     }
     return stepped;
@@ -371,22 +249,10 @@ std::string_view EffectiveText(const Placement& place, const UsableRecord& recor
 class GroupTable
 {
 public:
-    GroupTable() { slots_.assign(std::size_t(1) << bits_, Slot{}); }
-
     void add(std::int32_t period, std::int32_t lagInPeriod, double share)
     {
-        const std::uint32_t key =
-            (static_cast<std::uint32_t>(period) << 16) | static_cast<std::uint32_t>(lagInPeriod);
-        Slot& slot = find(key);
-        if (slot.key == 0) {
-            slot.key = key;
-            if (++used_ * 2 > slots_.size()) {
-                grow();
-                find(key).share += share;
-                return;
-            }
-        }
-        slot.share += share;
+        sums_[(static_cast<std::uint32_t>(period) << 16) |
+              static_cast<std::uint32_t>(lagInPeriod)] += share;
     }
 
     struct Group
@@ -399,12 +265,10 @@ public:
     std::vector<Group> groups() const
     {
         std::vector<Group> out;
-        out.reserve(used_);
-        for (const auto& slot : slots_) {
-            if (slot.key != 0)
-                out.push_back({static_cast<std::int32_t>(slot.key >> 16),
-                               static_cast<std::int32_t>(slot.key & 0xFFFF), slot.share});
-        }
+        out.reserve(sums_.size());
+        for (const auto& [key, share] : sums_)
+            out.push_back({static_cast<std::int32_t>(key >> 16),
+                           static_cast<std::int32_t>(key & 0xFFFF), share});
         std::sort(out.begin(), out.end(), [](const Group& a, const Group& b) {
             return a.period != b.period ? a.period < b.period : a.lag < b.lag;
         });
@@ -412,36 +276,7 @@ public:
     }
 
 private:
-    struct Slot
-    {
-        std::uint32_t key = 0; // period << 16 | lag; periods of 2 and more, so never 0
-        double share = 0;
-    };
-
-    Slot& find(std::uint32_t key)
-    {
-        // Fibonacci hashing: the high bits of the product depend on every bit of the key.
-        const std::size_t mask = slots_.size() - 1;
-        std::size_t at = static_cast<std::uint32_t>(key * 2654435769u) >> (32 - bits_);
-        while (slots_[at].key != 0 && slots_[at].key != key)
-            at = (at + 1) & mask;
-        return slots_[at];
-    }
-
-    void grow()
-    {
-        std::vector<Slot> old(slots_.size() * 2);
-        old.swap(slots_);
-        ++bits_;
-        for (const auto& slot : old) {
-            if (slot.key != 0)
-                find(slot.key) = slot;
-        }
-    }
-
-    std::vector<Slot> slots_;
-    int bits_ = 6;
-    std::size_t used_ = 0;
+    std::unordered_map<std::uint32_t, double> sums_;
 };
 
 // Adds the groups of one period to the totals. When the period is shorter than the horizon,
@@ -482,23 +317,6 @@ void AddPeriod(const GroupTable::Group* first, const GroupTable::Group* last, in
 }
 
 } // namespace
-
-bool IsTodayDate(std::string_view text)
-{
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
-        return false;
-    if (!AllDigits(text.substr(0, 4)) || !AllDigits(text.substr(5, 2)) ||
-        !AllDigits(text.substr(8, 2)))
-        return false;
-    const int month = DigitsValue(text.substr(5, 2));
-    const int day = DigitsValue(text.substr(8, 2));
-    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
-
-BudgetFigures ComputeDirect(const BudgetInput& input)
-{
-    return DirectPass(input);
-}
 
 BudgetFigures Compute(const BudgetInput& input)
 {
@@ -554,86 +372,15 @@ BudgetFigures Compute(const BudgetInput& input)
 // ---------------------------------------------------------------------------------------
 // Texts of the main window.
 
-namespace {
-
-// Strict UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF), the same test
-// the window applies before it decides how to show the bytes of a record.
-bool ValidUtf8(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        int length = 0;
-        unsigned lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0)
-                lo = 0xA0;
-            else if (b == 0xED)
-                hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0)
-                lo = 0x90;
-            else if (b == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + length > text.size())
-            return false;
-        const auto second = static_cast<unsigned char>(text[i + 1]);
-        if (second < lo || second > hi)
-            return false;
-        for (int k = 2; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if (next < 0x80 || next > 0xBF)
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-// The type column: the type followed by blanks, cut to five characters. Characters, not
-// bytes, when the record is UTF-8, so a letter is never cut in half and the name column
-// stays aligned.
-std::string TypeColumn(const std::string& type, bool utf8)
-{
-    constexpr std::size_t kWidth = 5;
-    std::size_t chars = 0;
-    std::size_t at = 0;
-    while (at < type.size() && chars < kWidth) {
-        std::size_t next = at + 1;
-        if (utf8) {
-            while (next < type.size() && (static_cast<unsigned char>(type[next]) & 0xC0) == 0x80)
-                ++next;
-        }
-        at = next;
-        ++chars;
-    }
-    std::string column = type.substr(0, at);
-    column.append(kWidth - chars, ' ');
-    return column;
-}
-
-} // namespace
-
 BudgetLabels MakeLabels(const BudgetFigures& figures)
 {
     BudgetLabels labels;
-    labels.lab1 = FormatFigure(figures.monthlyRequired);
-    labels.lab2 = FormatFigure(figures.totalThisMonth);
-    labels.lab3 = FormatFigure(figures.billsDue);
-    labels.lab4 = FormatFigure(figures.netRequirement);
-    labels.labE = "Payments due in " + figures.shownMonth;
-    labels.labF = "Graph: " + FormatDollars(figures.freedAmount) + " freed";
+    labels.monthlyRequired = FormatFigure(figures.monthlyRequired);
+    labels.totalThisMonth = FormatFigure(figures.totalThisMonth);
+    labels.billsDue = FormatFigure(figures.billsDue);
+    labels.netRequirement = FormatFigure(figures.netRequirement);
+    labels.dueCaption = "Payments due in " + figures.shownMonth;
+    labels.chartCaption = "Graph: " + FormatDollars(figures.freedAmount) + " freed";
     return labels;
 }
 
@@ -660,7 +407,9 @@ std::vector<std::string> DueLines(const std::vector<DueEntry>& due)
         line.append(width - amounts[i].size(), ' ');
         line += amounts[i];
         line += "  ";
-        line += TypeColumn(entry.type, ValidUtf8(entry.type) && ValidUtf8(entry.name));
+        // Characters, not bytes, when the record is UTF-8, so a letter is never cut in half
+        // and the name column stays aligned.
+        line += TextColumn(entry.type, 5, ValidUtf8(entry.type) && ValidUtf8(entry.name));
         line += entry.name;
         lines.push_back(std::move(line));
     }

@@ -5,7 +5,7 @@
 // figures out: no window code, no file access. The main window and kestrow-report both
 // call Compute, so they cannot disagree.
 
-#include "record.h"
+#include "core/record.h"
 
 #include <cstdint>
 #include <string>
@@ -27,7 +27,7 @@ struct BudgetInput
 {
     const std::vector<UsableRecord>* records = nullptr; // file order
     std::string todayDate;                              // YYYY-MM-DD
-    std::int16_t horizonMonths = 120;
+    std::int16_t horizonMonths = kDefaultHorizon;
     std::int16_t monthOffset = 0;
 };
 
@@ -53,19 +53,15 @@ struct BudgetFigures
 // the true smallest total of months 0 to horizonMonths - 1 (0 when that range is empty).
 BudgetFigures Compute(const BudgetInput& input);
 
-// The same figures by the plain records x months loop, kept as the reference the grouped
-// computation is tested against.
-BudgetFigures ComputeDirect(const BudgetInput& input);
-
 // The texts the main window shows.
 struct BudgetLabels
 {
-    std::string lab1; // monthly amount required, "#,###.00 "
-    std::string lab2; // total this month
-    std::string lab3; // bills due
-    std::string lab4; // net requirement
-    std::string labE; // "Payments due in " + shownMonth
-    std::string labF; // "Graph: " + "$#####.00" + " freed"
+    std::string monthlyRequired; // "#,###.00 "
+    std::string totalThisMonth;
+    std::string billsDue;
+    std::string netRequirement;
+    std::string dueCaption;   // "Payments due in " + shownMonth
+    std::string chartCaption; // "Graph: " + "$#####.00" + " freed"
 };
 BudgetLabels MakeLabels(const BudgetFigures& figures);
 
@@ -76,13 +72,9 @@ BudgetLabels MakeLabels(const BudgetFigures& figures);
 std::vector<std::string> DueLines(const std::vector<DueEntry>& due);
 
 // The order of the sorted lists: case-insensitive byte order (ASCII letters folded to lower
-// case, other bytes as they are), ties
-// kept in the order given. Returns the permutation that sorts `lines`.
+// case, other bytes as they are), ties kept in the order given. Returns the permutation that sorts
+// `lines`.
 std::vector<std::size_t> SortedOrder(const std::vector<std::string>& lines);
 bool TextLess(const std::string& a, const std::string& b);
-
-// Today as the computation needs it: YYYY-MM-DD with a month of 01 to 12 and a day of 01
-// to 31 (the form start-up builds from the system date).
-bool IsTodayDate(std::string_view text);
 
 } // namespace kestrow

@@ -1,9 +1,10 @@
-#include "entryrows.h"
+#include "budget/entryrows.h"
 
-#include "budget.h"
-#include "dates.h"
-#include "numfmt.h"
-#include "record.h"
+#include "budget/budget.h"
+#include "core/dates.h"
+#include "core/numfmt.h"
+#include "core/record.h"
+#include "core/text.h"
 
 #include <algorithm>
 
@@ -16,72 +17,6 @@ constexpr std::size_t kTypeWidth = 3;
 constexpr std::size_t kAmountWidth = 8;
 constexpr std::size_t kDurationWidth = 4;
 constexpr std::size_t kNumberWidth = 6;
-
-// Length of the UTF-8 sequence starting at text[i], or 0 when it is not a valid one
-// (overlong forms, surrogates and values beyond U+10FFFF included).
-std::size_t SequenceLength(std::string_view text, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char b0 = byte(i);
-    if (b0 < 0x80)
-        return 1;
-    std::size_t n = 0;
-    unsigned char lo = 0x80;
-    unsigned char hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        n = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        n = 3;
-        if (b0 == 0xE0)
-            lo = 0xA0;
-        if (b0 == 0xED)
-            hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        n = 4;
-        if (b0 == 0xF0)
-            lo = 0x90;
-        if (b0 == 0xF4)
-            hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + n > text.size())
-        return 0;
-    if (byte(i + 1) < lo || byte(i + 1) > hi)
-        return 0;
-    for (std::size_t k = 2; k < n; ++k) {
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
-            return 0;
-    }
-    return n;
-}
-
-bool ValidUtf8(std::string_view text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = SequenceLength(text, i);
-        if (n == 0)
-            return false;
-        i += n;
-    }
-    return true;
-}
-
-// The type cut or padded to three characters. A line in UTF-8 is counted in characters,
-// so a letter of several bytes is never split (the row would no longer decode as UTF-8);
-// an older single-byte line is counted in bytes.
-std::string TypeColumn(std::string_view type, bool utf8)
-{
-    std::size_t bytes = 0;
-    std::size_t chars = 0;
-    while (bytes < type.size() && chars < kTypeWidth) {
-        bytes += utf8 ? SequenceLength(type, bytes) : 1;
-        ++chars;
-    }
-    std::string column(type.substr(0, bytes));
-    column.append(kTypeWidth - chars, ' ');
-    return column;
-}
 
 std::string AmountKey(std::string_view amount)
 {
@@ -125,7 +60,7 @@ std::string Joined(std::initializer_list<std::string_view> columns)
 std::string ShownDate(std::string_view date, std::string_view duration, std::string_view todayDate)
 {
     const auto months = ParseWhole(duration);
-    if (!months || *months < 1 || *months > 32767)
+    if (!months || *months < 1 || *months > kLongestDuration)
         return std::string(date);
     std::string next = StepDate(date, static_cast<int>(*months), todayDate);
     // Plain byte comparison, as the main computation compares dates; an empty result
@@ -203,8 +138,10 @@ std::vector<EntryRow> EntryRows(const std::vector<std::string>& lines, EntryOrde
             row.text = Joined({name, type, date, amount, duration});
             break;
         case EntryOrder::Type:
-            row.text =
-                Joined({TypeColumn(type, ValidUtf8(lines[i])), name, date, amount, duration});
+            // Counted in characters when the line is UTF-8, so a letter of several bytes is
+            // never split; an older single-byte line is counted in bytes.
+            row.text = Joined(
+                {TextColumn(type, kTypeWidth, ValidUtf8(lines[i])), name, date, amount, duration});
             break;
         case EntryOrder::Date:
             row.text = Joined({date, name, type, amount, duration});

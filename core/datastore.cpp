@@ -1,4 +1,4 @@
-#include "datastore.h"
+#include "core/datastore.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -99,7 +99,7 @@ std::vector<std::string> SplitLines(std::string_view contents)
 
 Rewrite::Rewrite(DataStore* store, Status start) : start_(std::move(start))
 {
-    if (store != nullptr && start_.ok) {
+    if (store != nullptr && start_.ok()) {
         store_ = store;
         store_->active_ = this;
     }
@@ -144,7 +144,7 @@ bool Rewrite::flush()
         pending_.clear();
         return false;
     }
-    error_ = writeAll(store_->ops_, store_->tempFd_, pending_);
+    error_ = writeAll(store_->ops_, store_->temp_.get(), pending_);
     pending_.clear();
     return error_ == 0;
 }
@@ -204,7 +204,7 @@ void Rewrite::copyRest()
 Status Rewrite::complete()
 {
     if (store_ == nullptr) {
-        if (!start_.ok)
+        if (!start_.ok())
             return start_;
         return Status::failure("Kestrow could not save the change: it was already finished or "
                                "abandoned. The data file is unchanged.");
@@ -222,34 +222,26 @@ Status Rewrite::complete()
         return fail("the changed record contains a line break");
     if (error_ != 0)
         return fail("writing the scratch file " + temp + " failed: " + reason(error_));
-    if (ops.fsync(store.tempFd_) != 0)
+    if (ops.fsync(store.temp_.get()) != 0)
         return fail("flushing the scratch file " + temp + " to disk failed: " + reason(errno));
     // The new read handle is opened before the rename, so that nothing can fail between
     // putting the new file in place and reading from it.
-    const int newRead = ops.open(temp.c_str(), O_RDONLY | O_NOFOLLOW, 0);
-    if (newRead < 0)
+    FileHandle newRead(ops, ops.open(temp.c_str(), O_RDONLY | O_NOFOLLOW, 0));
+    if (!newRead.isOpen())
         return fail("reading back the scratch file " + temp + " failed: " + reason(errno));
-    const int tempFd = store.tempFd_;
-    store.tempFd_ = -1;
-    if (ops.close(tempFd) != 0) {
-        const int err = errno;
-        ops.close(newRead);
-        return fail("closing the scratch file " + temp + " failed: " + reason(err));
-    }
+    if (store.temp_.close() != 0)
+        return fail("closing the scratch file " + temp + " failed: " + reason(errno));
     // One atomic step: a crash before it leaves the old file, after it the new one. The
     // data file is never deleted first.
-    if (ops.rename(temp.c_str(), store.dataFile_.c_str()) != 0) {
-        const int err = errno;
-        ops.close(newRead);
-        return fail("replacing it with the scratch file " + temp + " failed: " + reason(err));
-    }
+    if (ops.rename(temp.c_str(), store.dataFile_.c_str()) != 0)
+        return fail("replacing it with the scratch file " + temp + " failed: " + reason(errno));
     detach();
-    ops.close(store.readFd_);
-    store.readFd_ = newRead;
-    if (ops.fsync(store.dirFd_) != 0) {
-        return {true, "The change to " + store.dataFile_ +
-                          " is saved, but Kestrow could not flush the folder " + store.folder_ +
-                          " to disk: " + reason(errno) + ". A power cut now could undo it."};
+    store.read_ = std::move(newRead);
+    if (ops.fsync(store.dir_.get()) != 0) {
+        return Status::warning("The change to " + store.dataFile_ +
+                               " is saved, but Kestrow could not flush the folder " +
+                               store.folder_ + " to disk: " + reason(errno) +
+                               ". A power cut now could undo it.");
     }
     return Status::success();
 }
@@ -259,10 +251,7 @@ void Rewrite::abandon()
     if (store_ == nullptr)
         return;
     DataStore& store = *store_;
-    if (store.tempFd_ >= 0) {
-        store.ops_.close(store.tempFd_);
-        store.tempFd_ = -1;
-    }
+    store.temp_.reset();
     store.ops_.unlink(store.tempFile_.c_str());
     detach();
 }
@@ -291,15 +280,14 @@ Status DataStore::open()
     if (isOpen())
         return Status::success();
     recoveryNote_.clear();
-    const int dir = ops_.open(folder_.c_str(), O_RDONLY | O_DIRECTORY, 0);
-    if (dir < 0)
+    FileHandle dir(ops_, ops_.open(folder_.c_str(), O_RDONLY | O_DIRECTORY, 0));
+    if (!dir.isOpen())
         return Status::failure("Kestrow could not open the folder " + folder_ + ": " +
                                reason(errno) + ".");
     // The lock sits on the folder itself, so no lock file is left behind, and the kernel
     // releases it when Kestrow ends in any way.
-    if (ops_.flock(dir, LOCK_EX | LOCK_NB) != 0) {
+    if (ops_.flock(dir.get(), LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
-        ops_.close(dir);
         if (err == EWOULDBLOCK)
             return Status::failure("Kestrow is already running with the data file " + dataFile_ +
                                    ". Close the other Kestrow window first.");
@@ -307,29 +295,26 @@ Status DataStore::open()
                                "folder " +
                                folder_ + ": " + reason(err) + ".");
     }
-    dirFd_ = dir;
+    dir_ = std::move(dir);
 
     Status status = recover();
     if (status) {
-        const int fd = ops_.open(dataFile_.c_str(), O_RDONLY | O_CREAT, 0666);
+        FileHandle file(ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_CREAT, 0666));
         struct stat st = {};
-        if (fd < 0) {
+        if (!file.isOpen()) {
             status = Status::failure("Kestrow could not open the data file " + dataFile_ + ": " +
                                      reason(errno) + ".");
-        } else if (ops_.fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        } else if (ops_.fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
             // Anything but a plain file at the name (a device, say) is not taken as data.
             const std::string why = st.st_mode == 0 ? reason(errno) : "it is not a plain file";
-            ops_.close(fd);
             status = Status::failure("Kestrow could not open the data file " + dataFile_ + ": " +
                                      why + ".");
         } else {
-            readFd_ = fd;
+            read_ = std::move(file);
         }
     }
-    if (!status) {
-        ops_.close(dirFd_);
-        dirFd_ = -1;
-    }
+    if (!status)
+        dir_.reset();
     return status;
 }
 
@@ -368,9 +353,10 @@ Status DataStore::restoreScratch()
                                tempFile_ + " of an interrupted change: " + detail +
                                ". Both files are as they were.");
     };
-    const int fd = ops_.open(tempFile_.c_str(), O_RDWR | O_NOFOLLOW, 0);
-    if (fd < 0)
+    FileHandle scratch(ops_, ops_.open(tempFile_.c_str(), O_RDWR | O_NOFOLLOW, 0));
+    if (!scratch.isOpen())
         return failed(reason(errno));
+    const int fd = scratch.get();
     std::string contents;
     int err = readAll(ops_, fd, contents);
     // Every line is written with its line end, so a last line without one was cut off
@@ -382,13 +368,13 @@ Status DataStore::restoreScratch()
         err = errno;
     if (err == 0 && ops_.fsync(fd) != 0)
         err = errno;
-    if (ops_.close(fd) != 0 && err == 0)
+    if (scratch.close() != 0 && err == 0)
         err = errno;
     if (err == 0 && ops_.rename(tempFile_.c_str(), dataFile_.c_str()) != 0)
         err = errno;
     if (err != 0)
         return failed(reason(err));
-    ops_.fsync(dirFd_); // the restored file is in place either way
+    ops_.fsync(dir_.get()); // the restored file is in place either way
     recoveryNote_ = "Kestrow found the data file " + dataFile_ +
                     " missing after an interrupted change and restored it from the scratch "
                     "file " +
@@ -402,18 +388,23 @@ void DataStore::close()
 {
     if (active_ != nullptr)
         active_->abandon();
-    if (readFd_ >= 0)
-        ops_.close(readFd_);
-    readFd_ = -1;
-    if (dirFd_ >= 0)
-        ops_.close(dirFd_);
-    dirFd_ = -1;
+    read_.reset();
+    dir_.reset();
+}
+
+Status DataStore::removeFile()
+{
+    close();
+    if (ops_.unlink(dataFile_.c_str()) != 0 && errno != ENOENT)
+        return Status::failure("Kestrow could not delete the data file " + dataFile_ + ": " +
+                               reason(errno) + ".");
+    return Status::success();
 }
 
 std::int64_t DataStore::length() const
 {
     struct stat st = {};
-    if (readFd_ < 0 || ops_.fstat(readFd_, &st) != 0)
+    if (!read_.isOpen() || ops_.fstat(read_.get(), &st) != 0)
         return -1;
     return st.st_size;
 }
@@ -425,7 +416,7 @@ Status DataStore::readLines(std::vector<std::string>& lines) const
         return Status::failure("Kestrow could not read the data file " + dataFile_ +
                                ": it is not open.");
     std::string contents;
-    const int err = readAll(ops_, readFd_, contents);
+    const int err = readAll(ops_, read_.get(), contents);
     lines = SplitLines(contents);
     if (err != 0)
         return Status::failure("Kestrow could not read the data file " + dataFile_ + ": " +
@@ -436,7 +427,7 @@ Status DataStore::readLines(std::vector<std::string>& lines) const
 std::vector<std::string> DataStore::readLines() const
 {
     std::vector<std::string> lines;
-    readLines(lines);
+    static_cast<void>(readLines(lines)); // the lines read so far are all a caller can use
     return lines;
 }
 
@@ -450,16 +441,26 @@ Status DataStore::append(std::string_view line)
     // throw the appended line away.
     if (active_ != nullptr)
         return Status::failure(saveFailure("another change is still in progress"));
-    // No O_CREAT: open() made sure the file is there, and a file deleted behind Kestrow's
-    // back is reported rather than silently started anew.
-    const int fd = ops_.open(dataFile_.c_str(), O_RDWR | O_APPEND, 0);
-    if (fd < 0)
+    // Created again when it was removed behind Kestrow's back, so the record the user
+    // has just typed is kept rather than refused.
+    FileHandle file(ops_, ops_.open(dataFile_.c_str(), O_RDWR | O_APPEND | O_CREAT, 0666));
+    if (!file.isOpen())
         return Status::failure(saveFailure(reason(errno)));
+    const int fd = file.get();
     struct stat st = {};
-    if (ops_.fstat(fd, &st) != 0) {
-        const int err = errno;
-        ops_.close(fd);
-        return Status::failure(saveFailure(reason(err)));
+    if (ops_.fstat(fd, &st) != 0)
+        return Status::failure(saveFailure(reason(errno)));
+    // A file created again is not the one the read handle holds: from now on Kestrow
+    // reads the new one. It is opened before anything is written, so that once the
+    // record is on disk nothing is left that could fail.
+    struct stat held = {};
+    if (ops_.fstat(read_.get(), &held) != 0)
+        return Status::failure(saveFailure(reason(errno)));
+    FileHandle reread;
+    if (held.st_ino != st.st_ino || held.st_dev != st.st_dev) {
+        reread = FileHandle(ops_, ops_.open(dataFile_.c_str(), O_RDONLY, 0));
+        if (!reread.isOpen())
+            return Status::failure(saveFailure(reason(errno)));
     }
     std::string bytes;
     bytes.reserve(line.size() + 4);
@@ -469,11 +470,8 @@ Status DataStore::append(std::string_view line)
         do {
             n = ops_.pread(fd, &last, 1, st.st_size - 1);
         } while (n < 0 && errno == EINTR);
-        if (n != 1) {
-            const int err = n < 0 ? errno : EIO;
-            ops_.close(fd);
-            return Status::failure(saveFailure(reason(err)));
-        }
+        if (n != 1)
+            return Status::failure(saveFailure(reason(n < 0 ? errno : EIO)));
         // A file edited elsewhere may end without a line end; the new record must not be
         // glued to its last line.
         if (last != '\r' && last != '\n')
@@ -487,16 +485,15 @@ Status DataStore::append(std::string_view line)
         err = errno;
     if (err != 0) {
         // Cut back, so that a partly written line never becomes a record.
-        const bool cutBack = ops_.ftruncate(fd, st.st_size) == 0 && ops_.fdatasync(fd) == 0;
-        ops_.close(fd);
-        if (cutBack)
+        if (ops_.ftruncate(fd, st.st_size) == 0 && ops_.fdatasync(fd) == 0)
             return Status::failure(saveFailure(reason(err)));
         return Status::failure("Kestrow could not save the change to " + dataFile_ + ": " +
                                reason(err) +
                                ". Part of the new record may be left at the end of the file.");
     }
-    ops_.close(fd); // the line is on disk already; a late close error changes nothing
-    return Status::success();
+    if (reread.isOpen())
+        read_ = std::move(reread);
+    return Status::success(); // the line is on disk already; a late close error changes nothing
 }
 
 Rewrite DataStore::beginRewrite()
@@ -507,10 +504,10 @@ Rewrite DataStore::beginRewrite()
         return Rewrite(nullptr,
                        Status::failure(saveFailure("another change is still in progress")));
     std::string contents;
-    if (const int err = readAll(ops_, readFd_, contents); err != 0)
+    if (const int err = readAll(ops_, read_.get(), contents); err != 0)
         return Rewrite(nullptr, Status::failure(saveFailure("reading it failed: " + reason(err))));
     struct stat st = {};
-    if (ops_.fstat(readFd_, &st) != 0)
+    if (ops_.fstat(read_.get(), &st) != 0)
         return Rewrite(nullptr, Status::failure(saveFailure(reason(errno))));
     // Whatever sits at the scratch name (a leftover, or a link planted to make Kestrow
     // write elsewhere) is removed, and the scratch file is then created only if the name is
@@ -520,23 +517,24 @@ Rewrite DataStore::beginRewrite()
                        Status::failure(saveFailure("the old scratch file " + tempFile_ +
                                                    " could not be removed: " + reason(errno))));
     const mode_t mode = st.st_mode & 0777;
-    const int fd = ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
-    if (fd < 0)
+    FileHandle scratch(
+        ops_, ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode));
+    if (!scratch.isOpen())
         return Rewrite(nullptr,
                        Status::failure(saveFailure("the scratch file " + tempFile_ +
                                                    " could not be created: " + reason(errno))));
     // The umask narrowed the mode given to open(); the new file must carry the same bits
     // as the file it replaces.
-    if (ops_.fchmod(fd, mode) != 0) {
+    if (ops_.fchmod(scratch.get(), mode) != 0) {
         const int err = errno;
-        ops_.close(fd);
+        scratch.reset();
         ops_.unlink(tempFile_.c_str());
         return Rewrite(nullptr, Status::failure(saveFailure("the scratch file " + tempFile_ +
                                                             " could not be given the data "
                                                             "file's permissions: " +
                                                             reason(err))));
     }
-    tempFd_ = fd;
+    temp_ = std::move(scratch);
     Rewrite rewrite(this, Status::success());
     rewrite.lines_ = SplitLines(contents);
     return rewrite;

@@ -9,7 +9,7 @@
 // either the old file or the new one. A failed change removes the scratch file, leaves
 // the data file byte for byte as it was and is reported as a Status with a message.
 
-#include "fileops.h"
+#include "core/fileops.h"
 
 #include <cstdint>
 #include <optional>
@@ -19,17 +19,20 @@
 
 namespace kestrow {
 
-// Outcome of a change to the data file. A failed change carries a message for the user
-// naming the file and the reason. A change that was made may still carry a warning (the
-// folder could not be flushed to disk after the rename).
-struct Status
+// Outcome of a change to the data file: done, done with a warning for the user (the folder
+// could not be flushed to disk after the rename), or failed with a message naming the file
+// and the reason.
+struct [[nodiscard]] Status
 {
-    bool ok = true;
-    std::string message;
+    enum class Outcome { Done, DoneWithWarning, Failed };
+    Outcome outcome = Outcome::Done;
+    std::string message; // the warning or the reason; empty when simply done
 
     static Status success() { return {}; }
-    static Status failure(std::string text) { return {false, std::move(text)}; }
-    explicit operator bool() const { return ok; }
+    static Status warning(std::string text) { return {Outcome::DoneWithWarning, std::move(text)}; }
+    static Status failure(std::string text) { return {Outcome::Failed, std::move(text)}; }
+    bool ok() const { return outcome != Outcome::Failed; }
+    explicit operator bool() const { return ok(); }
 };
 
 // Splits file contents into lines. A line ends at CR LF, CR or LF; a last line without
@@ -104,22 +107,24 @@ public:
     // stale one beside a complete data file), creates an empty data file if there is none
     // and opens the read handle.
     Status open();
-    // Releases the read handle and the folder lock (before the data file is deleted on
-    // "Exit" of the introduction screen, and at the end of the run).
+    // Releases the read handle and the folder lock (at the end of the run).
     void close();
-    bool isOpen() const { return readFd_ >= 0; }
+    bool isOpen() const { return read_.isOpen(); }
+    // "Exit" on the introduction screen: releases the file and deletes it.
+    Status removeFile();
 
     // Length in bytes of the file behind the read handle; 0 means no payments.
     std::int64_t length() const;
-    // Rewinds the read handle and reads every line from the first. On a read error the
-    // lines read so far; the second form reports the error.
+    // Every line from the first (read by offset, so the handle has no position to rewind).
+    // On a read error the lines read so far; the second form reports the error.
     std::vector<std::string> readLines() const;
     Status readLines(std::vector<std::string>& lines) const;
-    // Appends one record line with CR LF, flushed to disk. On failure the file is cut
+    // Appends one record line with CR LF, flushed to disk. A data file removed behind
+    // Kestrow's back is created again, holding the new record. On failure the file is cut
     // back to its old length.
     Status append(std::string_view line);
 
-    // Starts a rewrite: rewinds the read handle and creates the scratch file.
+    // Starts a rewrite: reads the data file and creates the scratch file.
     Rewrite beginRewrite();
     // Convenience forms of a whole rewrite.
     Status rewriteReplacing(std::int32_t recordNumber, std::string_view newLine);
@@ -138,9 +143,9 @@ private:
     std::string tempFile_;
     std::string folder_;
     FileOps& ops_;
-    int readFd_ = -1;
-    int dirFd_ = -1; // the folder, locked against a second Kestrow and fsynced on rename
-    int tempFd_ = -1;
+    FileHandle read_;
+    FileHandle dir_; // the folder, locked against a second Kestrow and fsynced on rename
+    FileHandle temp_;
     Rewrite* active_ = nullptr; // the unfinished rewrite, abandoned by close()
     std::string recoveryNote_;
 };

@@ -1,4 +1,4 @@
-#include "fileops.h"
+#include "core/fileops.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -11,23 +11,54 @@ int FileOps::open(const char* path, int flags, mode_t mode)
 {
     return ::open(path, flags | O_CLOEXEC, mode);
 }
-ssize_t FileOps::read(int fd, void* buf, size_t count) { return ::read(fd, buf, count); }
 ssize_t FileOps::pread(int fd, void* buf, size_t count, off_t offset)
 {
     return ::pread(fd, buf, count, offset);
 }
-ssize_t FileOps::write(int fd, const void* buf, size_t count) { return ::write(fd, buf, count); }
-off_t FileOps::lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
-int FileOps::fstat(int fd, struct stat* st) { return ::fstat(fd, st); }
-int FileOps::fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
-int FileOps::fsync(int fd) { return ::fsync(fd); }
-int FileOps::fdatasync(int fd) { return ::fdatasync(fd); }
-int FileOps::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
-int FileOps::close(int fd) { return ::close(fd); }
-int FileOps::rename(const char* from, const char* to) { return ::rename(from, to); }
-int FileOps::unlink(const char* path) { return ::unlink(path); }
-int FileOps::lstat(const char* path, struct stat* st) { return ::lstat(path, st); }
-int FileOps::flock(int fd, int operation) { return ::flock(fd, operation); }
+ssize_t FileOps::write(int fd, const void* buf, size_t count)
+{
+    return ::write(fd, buf, count);
+}
+int FileOps::fstat(int fd, struct stat* st)
+{
+    return ::fstat(fd, st);
+}
+int FileOps::fchmod(int fd, mode_t mode)
+{
+    return ::fchmod(fd, mode);
+}
+int FileOps::fsync(int fd)
+{
+    return ::fsync(fd);
+}
+int FileOps::fdatasync(int fd)
+{
+    return ::fdatasync(fd);
+}
+int FileOps::ftruncate(int fd, off_t length)
+{
+    return ::ftruncate(fd, length);
+}
+int FileOps::close(int fd)
+{
+    return ::close(fd);
+}
+int FileOps::rename(const char* from, const char* to)
+{
+    return ::rename(from, to);
+}
+int FileOps::unlink(const char* path)
+{
+    return ::unlink(path);
+}
+int FileOps::lstat(const char* path, struct stat* st)
+{
+    return ::lstat(path, st);
+}
+int FileOps::flock(int fd, int operation)
+{
+    return ::flock(fd, operation);
+}
 
 FileOps& FileOps::system()
 {

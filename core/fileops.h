@@ -16,10 +16,8 @@ public:
 
     // Each call behaves like the POSIX function of the same name: -1 and errno on failure.
     virtual int open(const char* path, int flags, mode_t mode);
-    virtual ssize_t read(int fd, void* buf, size_t count);
     virtual ssize_t pread(int fd, void* buf, size_t count, off_t offset);
     virtual ssize_t write(int fd, const void* buf, size_t count);
-    virtual off_t lseek(int fd, off_t offset, int whence);
     virtual int fstat(int fd, struct stat* st);
     virtual int fchmod(int fd, mode_t mode);
     virtual int fsync(int fd);
@@ -33,6 +31,49 @@ public:
 
     // The real system calls.
     static FileOps& system();
+};
+
+// One open descriptor, closed through its FileOps when the owner goes, so that no early
+// return can leak it. Where the result of the close matters (the scratch file before its
+// rename), close() is called explicitly and checked.
+class FileHandle
+{
+public:
+    FileHandle() = default;
+    FileHandle(FileOps& ops, int fd) : ops_(&ops), fd_(fd) {}
+    FileHandle(FileHandle&& other) noexcept : ops_(other.ops_), fd_(other.fd_) { other.fd_ = -1; }
+    FileHandle& operator=(FileHandle&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            ops_ = other.ops_;
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() { reset(); }
+
+    int get() const { return fd_; }
+    bool isOpen() const { return fd_ >= 0; }
+    // Closes now: 0, or -1 with errno set by the failed close.
+    int close()
+    {
+        if (fd_ < 0)
+            return 0;
+        const int fd = fd_;
+        fd_ = -1;
+        return ops_->close(fd);
+    }
+    // Closes, ignoring the result: nothing was written through the descriptor that a
+    // failed close could lose.
+    void reset() { static_cast<void>(close()); }
+
+private:
+    FileOps* ops_ = nullptr;
+    int fd_ = -1;
 };
 
 } // namespace kestrow

@@ -1,7 +1,8 @@
-#include "numfmt.h"
+#include "core/numfmt.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace kestrow {
@@ -15,8 +16,34 @@ struct Split
     std::string cents; // exactly two digits
 };
 
-// Rounds to cents with the C library's correctly rounded conversion, so every pattern
-// rounds the same way.
+// The decimal digits of a finite, non-negative value and the power of ten of the first
+// one: the shortest text that reads back as the same double, cut to 15 significant
+// digits. Money is rounded on this text rather than on the binary value, so 1.005 (stored
+// a hair below) rounds like the 1.005 the user typed, and a sum that is a half cent in
+// exact arithmetic is not tipped below it by the last bits of binary error.
+void DecimalDigits(double value, std::string& digits, int& exponent)
+{
+    char buf[64];
+    auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    std::string_view text(buf, std::size_t(result.ptr - buf));
+    std::size_t e = text.find('e');
+    if (e - (text.find('.') == std::string_view::npos ? 0 : 1) > 15) {
+        result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+        text = std::string_view(buf, std::size_t(result.ptr - buf));
+        e = text.find('e');
+    }
+    digits.clear();
+    for (const char c : text.substr(0, e)) {
+        if (c != '.')
+            digits += c;
+    }
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    exponent = std::atoi(std::string(text.substr(e + 1)).c_str());
+}
+
+// Rounds to cents, half away from zero, on the decimal digits of the value; every pattern
+// rounds through here.
 Split SplitCents(double value)
 {
     Split s;
@@ -26,12 +53,39 @@ Split SplitCents(double value)
         s.cents.clear();
         return s;
     }
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.2f", std::fabs(value));
-    std::string text = buf;
-    const std::size_t dot = text.find('.');
-    s.whole = text.substr(0, dot);
-    s.cents = text.substr(dot + 1);
+    std::string digits;
+    int exponent = 0;
+    DecimalDigits(std::fabs(value), digits, exponent);
+    // The value in cents: the digits down to 10^-2, and the first digit dropped.
+    const long kept = long(exponent) + 3; // digits from 10^exponent down to 10^-2
+    std::string cents;
+    char dropped = '0';
+    if (kept > 0) {
+        cents = digits.substr(0, std::size_t(std::min<long>(kept, long(digits.size()))));
+        cents.append(std::size_t(kept) - cents.size(), '0');
+        if (std::size_t(kept) < digits.size())
+            dropped = digits[std::size_t(kept)];
+    } else if (kept == 0) {
+        dropped = digits[0];
+    }
+    if (cents.empty())
+        cents = "0";
+    if (dropped >= '5') {
+        std::size_t i = cents.size();
+        while (i > 0 && cents[i - 1] == '9')
+            cents[--i] = '0';
+        if (i == 0)
+            cents.insert(0, 1, '1');
+        else
+            ++cents[i - 1];
+    }
+    if (cents.size() < 3)
+        cents.insert(0, 3 - cents.size(), '0');
+    const std::size_t point = cents.size() - 2;
+    s.whole = cents.substr(0, point);
+    s.cents = cents.substr(point);
+    const std::size_t lead = s.whole.find_first_not_of('0');
+    s.whole = lead == std::string::npos ? "0" : s.whole.substr(lead);
     s.negative = value < 0 && (s.whole != "0" || s.cents != "00");
     return s;
 }
@@ -75,13 +129,25 @@ std::string_view Trim(std::string_view text)
 
 } // namespace
 
-std::string FormatAmount(double value) { return Build(value, true, false, ""); }
+std::string FormatAmount(double value)
+{
+    return Build(value, true, false, "");
+}
 
-std::string FormatFigure(double value) { return FormatAmount(value) + " "; }
+std::string FormatFigure(double value)
+{
+    return FormatAmount(value) + " ";
+}
 
-std::string FormatDollars(double value) { return Build(value, false, false, "$"); }
+std::string FormatDollars(double value)
+{
+    return Build(value, false, false, "$");
+}
 
-std::string FormatDialogAmount(double value) { return Build(value, true, true, ""); }
+std::string FormatDialogAmount(double value)
+{
+    return Build(value, true, true, "");
+}
 
 std::string FormatPadded(long value, int digits)
 {

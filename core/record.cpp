@@ -1,16 +1,12 @@
-#include "record.h"
+#include "core/record.h"
 
-#include "dates.h"
-#include "numfmt.h"
+#include "core/dates.h"
+#include "core/numfmt.h"
+#include "core/text.h"
 
 #include <algorithm>
 
 namespace kestrow {
-
-std::string PaymentRecord::line() const
-{
-    return JoinFields({Name, Type, Date, Amount, Duration});
-}
 
 std::vector<std::string> SplitFields(std::string_view line)
 {
@@ -31,7 +27,7 @@ std::string JoinFields(const std::vector<std::string>& fields)
 std::optional<UsableRecord> ParseRecord(std::string_view line, std::int32_t recordNumber)
 {
     const auto fields = SplitFields(line);
-    if (fields.size() < 5)
+    if (fields.size() < kFieldCount)
         return std::nullopt;
     const auto dateParts = SplitText(fields[FieldDate], '-');
     if (dateParts.size() != 3)
@@ -42,7 +38,7 @@ std::optional<UsableRecord> ParseRecord(std::string_view line, std::int32_t reco
     }
     const auto amount = ParseAmount(fields[FieldAmount]);
     const auto duration = ParseWhole(fields[FieldDuration]);
-    if (!amount || !duration || *duration < 1 || *duration > 32767)
+    if (!amount || !duration || *duration < 1 || *duration > kLongestDuration)
         return std::nullopt;
 
     UsableRecord record;
@@ -76,6 +72,111 @@ std::int16_t LargestDuration(const std::vector<UsableRecord>& records, std::int1
     for (const auto& record : records)
         largest = std::max(largest, record.duration);
     return largest;
+}
+
+std::string AcceptableDate(std::string_view typed)
+{
+    std::string date = NormalizeDate(typed);
+    if (date.empty())
+        return {};
+    const auto parts = SplitText(date, '-');
+    const auto year = PartValue(parts[0]);
+    const auto month = PartValue(parts[1]);
+    const auto day = PartValue(parts[2]);
+    if (parts[0].size() != 4 || !year || *month < 1 || *month > 12 || *day < 1 || *day > 31)
+        return {};
+    return date;
+}
+
+std::optional<double> AcceptableAmount(std::string_view typed)
+{
+    // A negative amount would not sort by its value in the entry list.
+    const auto amount = ParseAmount(typed);
+    if (!amount || *amount < 0)
+        return std::nullopt;
+    return amount;
+}
+
+std::optional<std::int16_t> AcceptableDuration(std::string_view typed)
+{
+    const auto months = ParseWhole(typed);
+    if (!months || *months < 1 || *months > kLongestDuration)
+        return std::nullopt;
+    return static_cast<std::int16_t>(*months);
+}
+
+FieldCheck CheckTypedFields(const std::array<std::string, kFieldCount>& fields,
+                            std::string_view todayDate)
+{
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (fields[i].find_first_not_of(" \t") == std::string::npos)
+            return {FieldFault::Empty, i};
+    }
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (fields[i].find(kFieldSeparator) != std::string::npos)
+            return {FieldFault::Separator, i};
+        if (fields[i].find_first_of("\r\n") != std::string::npos)
+            return {FieldFault::LineBreak, i};
+    }
+    const std::string date = AcceptableDate(fields[FieldDate]);
+    if (date.empty())
+        return {FieldFault::Date, FieldDate};
+    if (!AcceptableAmount(fields[FieldAmount]))
+        return {FieldFault::Amount, FieldAmount};
+    const auto months = AcceptableDuration(fields[FieldDuration]);
+    // A period too long to move this date on within the months Kestrow counts would give
+    // a record no month can show.
+    if (!months || StepDate(date, *months, todayDate).empty())
+        return {FieldFault::Duration, FieldDuration};
+    return {};
+}
+
+std::optional<std::string> SteppedLine(std::string_view line)
+{
+    auto fields = SplitFields(line);
+    if (fields.size() < kFieldCount)
+        return std::nullopt;
+    auto parts = SplitText(fields[FieldDate], '-');
+    if (parts.size() < 2)
+        return std::nullopt;
+    const auto year = ParseWhole(parts[0]);
+    const auto month = ParseWhole(parts[1]);
+    if (!year || !month)
+        return std::nullopt;
+    const std::string yearMonth = YearMonthText(*year, std::int64_t(*month) + 1);
+    parts[0] = yearMonth.substr(0, yearMonth.size() - 3);
+    parts[1] = yearMonth.substr(yearMonth.size() - 2);
+    std::string date = parts[0];
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        date += "-" + parts[i];
+    fields[FieldDate] = date;
+    return JoinFields(fields);
+}
+
+std::optional<PayTerms> PayTermsOf(std::string_view line, std::string_view todayDate)
+{
+    const auto fields = SplitFields(line);
+    if (fields.size() < kFieldCount)
+        return std::nullopt;
+    const auto duration = ParseWhole(fields[FieldDuration]);
+    const auto amount = ParseAmount(fields[FieldAmount]);
+    if (!duration || *duration > kLongestDuration || !amount)
+        return std::nullopt;
+    auto date = PaidDate(todayDate, *duration);
+    if (!date)
+        return std::nullopt;
+    return PayTerms{static_cast<std::int16_t>(*duration), *amount, std::move(*date)};
+}
+
+std::string PaidLine(std::string_view line, const PayTerms& terms, double newAmount)
+{
+    auto fields = SplitFields(line);
+    if (fields.size() < kFieldCount)
+        return std::string(line);
+    fields[FieldDate] = terms.newDate;
+    if (newAmount != terms.amount)
+        fields[FieldAmount] = FormatAmount(newAmount);
+    return JoinFields(fields);
 }
 
 } // namespace kestrow

@@ -2,6 +2,7 @@
 // One payment: one line of the data file, the fields Name|Type|Date|Amount|Duration.
 // Fields beyond the fifth are carried through unchanged by Pay and Step.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,19 +12,13 @@
 namespace kestrow {
 
 inline constexpr char kFieldSeparator = '|';
+inline constexpr int kFieldCount = 5;
+// Durations are 16-bit throughout Kestrow: the longest period a payment can have.
+inline constexpr int kLongestDuration = 32767;
+// The months looked ahead when no payment has a longer period.
+inline constexpr std::int16_t kDefaultHorizon = 120;
 
 enum Field { FieldName = 0, FieldType = 1, FieldDate = 2, FieldAmount = 3, FieldDuration = 4 };
-
-struct PaymentRecord
-{
-    std::string Name;
-    std::string Type;
-    std::string Date;
-    std::string Amount;
-    std::string Duration;
-
-    std::string line() const; // the five fields joined with "|"
-};
 
 std::vector<std::string> SplitFields(std::string_view line);
 std::string JoinFields(const std::vector<std::string>& fields);
@@ -53,5 +48,52 @@ ParsedFile ParseLines(const std::vector<std::string>& lines);
 
 // The largest duration of the usable records, at least `floor`.
 std::int16_t LargestDuration(const std::vector<UsableRecord>& records, std::int16_t floor);
+
+// ---------------------------------------------------------------------------------------
+// Typed fields: the one rule both record forms apply before a record reaches the file.
+
+// The date as stored: normalised, with a year of four digits, a month from 1 to 12 and a
+// day from 1 to 31. Empty when the typed text is no such date.
+std::string AcceptableDate(std::string_view typed);
+// A number that is not negative (grouping commas allowed).
+std::optional<double> AcceptableAmount(std::string_view typed);
+// A whole number of months from 1 to kLongestDuration.
+std::optional<std::int16_t> AcceptableDuration(std::string_view typed);
+
+enum class FieldFault { None, Empty, Separator, LineBreak, Date, Amount, Duration };
+struct FieldCheck
+{
+    FieldFault fault = FieldFault::None;
+    int field = -1; // the first field at fault
+    explicit operator bool() const { return fault == FieldFault::None; }
+};
+// Whether five typed fields make a record every part of Kestrow can read back: none empty
+// (blanks aside), no "|" or line break anywhere, then the date, the amount and the
+// duration in that order, and a date that can be moved on by its period from todayDate.
+FieldCheck CheckTypedFields(const std::array<std::string, kFieldCount>& fields,
+                            std::string_view todayDate);
+
+// ---------------------------------------------------------------------------------------
+// Pay and Step on a stored line. Month sums are done in 64 bits, so no stored duration can
+// overflow them.
+
+// Step: the stored year and month moved on by one month; the year written with at least
+// four digits, the month with two, the day part and any further part kept as written.
+// Nothing when the line has fewer than five fields or its date no numeric year and month.
+std::optional<std::string> SteppedLine(std::string_view line);
+
+// What Pay asks the user about: the period and the stored amount. Nothing when the line
+// cannot be paid (fewer than five fields, a duration or amount that is not a number, or a
+// new date that cannot be written); Pay then writes it back unchanged.
+struct PayTerms
+{
+    std::int16_t months = 0;
+    double amount = 0;
+    std::string newDate;
+};
+std::optional<PayTerms> PayTermsOf(std::string_view line, std::string_view todayDate);
+// The line after Pay: the new date, and the amount rewritten only when the user confirmed
+// a different one (otherwise the stored text stays as it was, whatever its form).
+std::string PaidLine(std::string_view line, const PayTerms& terms, double newAmount);
 
 } // namespace kestrow

@@ -1,6 +1,6 @@
-#include "savingschart.h"
+#include "forms/savingschart.h"
 
-#include "numfmt.h"
+#include "core/numfmt.h"
 
 #include <QPaintEvent>
 #include <QPainter>

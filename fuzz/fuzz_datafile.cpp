@@ -4,12 +4,14 @@
 // in the months their cycle reaches, every due entry points at a usable line, the grouped
 // computation gives the figures of the plain loop, and every line gets a row.
 
-#include "budget.h"
-#include "datastore.h"
-#include "dates.h"
-#include "entryrows.h"
+#include "budget/budget.h"
+#include "budget/entryrows.h"
+#include "core/datastore.h"
+#include "core/dates.h"
+#include "core/record.h"
+#include "core/text.h"
 #include "fuzz_check.h"
-#include "record.h"
+#include "tests/budget_reference.h"
 
 #include <algorithm>
 #include <array>
@@ -160,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          {std::int16_t(0), std::int16_t(1), std::int16_t(input.horizonMonths)}) {
         input.monthOffset = offset;
         const BudgetFigures grouped = Compute(input);
-        const BudgetFigures direct = ComputeDirect(input);
+        const BudgetFigures direct = reference::Compute(input);
         FUZZ_CHECK(grouped.monthTotals.size() == static_cast<std::size_t>(input.horizonMonths) + 1);
         CheckDue(grouped, usable, today, offset);
         CheckDue(direct, usable, today, offset);

@@ -2,8 +2,8 @@
 // are a double to format; the whole input is also parsed as amount text. An amount written
 // to the data file must read back as the same amount to the cent.
 
+#include "core/numfmt.h"
 #include "fuzz_check.h"
-#include "numfmt.h"
 
 #include <climits>
 #include <cmath>

@@ -3,10 +3,11 @@
 // it was, since fields beyond the known five belong to whoever wrote them. The input is
 // "line\ntoday", with the last eight bytes also a period for Pay when there are enough.
 
-#include "dates.h"
-#include "frmmain.h"
+#include "core/dates.h"
+#include "core/record.h"
+#include "core/text.h"
+#include "forms/mainwindow.h"
 #include "fuzz_check.h"
-#include "record.h"
 
 #include <cstdint>
 #include <cstring>
@@ -40,7 +41,7 @@ std::pair<std::string, std::string> AroundDate(std::string_view line)
 
 void CheckStep(std::string_view line)
 {
-    const auto stepped = payment::SteppedLine(line);
+    const auto stepped = kestrow::SteppedLine(line);
     const auto fields = kestrow::SplitFields(line);
     if (!stepped) {
         return;
@@ -64,7 +65,7 @@ void CheckStep(std::string_view line)
 
 void CheckPay(std::string_view line, std::string_view today, std::int64_t months)
 {
-    const auto paid = payment::PaidDate(today, months);
+    const auto paid = kestrow::PaidDate(today, months);
     if (!paid)
         return;
     FUZZ_CHECK(months >= 0);

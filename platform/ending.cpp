@@ -1,4 +1,4 @@
-#include "ending.h"
+#include "platform/ending.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "platform/messages.h"
 
 #include <QMessageBox>
 #include <deque>
@@ -56,8 +56,7 @@ bool AskYesNo(QWidget* parent, const QString& title, const QString& text)
         hook().answers.pop_front();
         return yes;
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -67,10 +66,25 @@ void MessageTestHook::install()
     hook() = HookState{};
     hook().installed = true;
 }
-void MessageTestHook::uninstall() { hook() = HookState{}; }
-bool MessageTestHook::installed() { return hook().installed; }
-void MessageTestHook::queueAnswer(bool yes) { hook().answers.push_back(yes); }
-QStringList MessageTestHook::takeShown() { return std::exchange(hook().shown, {}); }
-QStringList MessageTestHook::takeTitles() { return std::exchange(hook().titles, {}); }
+void MessageTestHook::uninstall()
+{
+    hook() = HookState{};
+}
+bool MessageTestHook::installed()
+{
+    return hook().installed;
+}
+void MessageTestHook::queueAnswer(bool yes)
+{
+    hook().answers.push_back(yes);
+}
+QStringList MessageTestHook::takeShown()
+{
+    return std::exchange(hook().shown, {});
+}
+QStringList MessageTestHook::takeTitles()
+{
+    return std::exchange(hook().titles, {});
+}
 
 } // namespace platform

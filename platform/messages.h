@@ -21,7 +21,7 @@ bool AskYesNo(QWidget* parent, const QString& title, const QString& text);
 
 struct MessageTestHook
 {
-    static void install();   // record instead of showing
+    static void install(); // record instead of showing
     static void uninstall();
     static bool installed();
     static void queueAnswer(bool yes);

@@ -1,7 +1,7 @@
-#include "printer.h"
+#include "platform/printer.h"
 
-#include "messages.h"
-#include "widgets.h"
+#include "platform/messages.h"
+#include "platform/widgets.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "systemdate.h"
+#include "platform/systemdate.h"
 
 #include <QDate>
 
@@ -19,6 +19,9 @@ QString SystemDateText()
     return QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy"));
 }
 
-void SetSystemDateForTesting(const QString& mmddyyyy) { fixedDate() = mmddyyyy; }
+void SetSystemDateForTesting(const QString& mmddyyyy)
+{
+    fixedDate() = mmddyyyy;
+}
 
 } // namespace platform

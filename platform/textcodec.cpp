@@ -1,4 +1,4 @@
-#include "textcodec.h"
+#include "platform/textcodec.h"
 
 #include <QStringDecoder>
 
@@ -28,6 +28,9 @@ QString DecodeText(std::string_view bytes)
     return text;
 }
 
-std::string EncodeText(const QString& text) { return text.toUtf8().toStdString(); }
+std::string EncodeText(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
 
 } // namespace platform

@@ -1,4 +1,4 @@
-#include "widgets.h"
+#include "platform/widgets.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -9,7 +9,10 @@ class QWidget;
 
 namespace platform {
 
-constexpr int Twips(int twips) { return (twips + 7) / 15; }
+constexpr int Twips(int twips)
+{
+    return (twips + 7) / 15;
+}
 inline QRect TwipRect(int left, int top, int width, int height)
 {
     return {Twips(left), Twips(top), Twips(width), Twips(height)};

@@ -3,11 +3,11 @@
 // folder, today fixed at 2026-06-15, and a way to answer the change-dollar dialog that
 // Pay shows modally without ever leaving a test waiting on it.
 
-#include "ending.h"
-#include "frmchangedollar.h"
-#include "messages.h"
-#include "modmain.h"
-#include "record.h"
+#include "core/record.h"
+#include "forms/changeamountdialog.h"
+#include "platform/ending.h"
+#include "platform/messages.h"
+#include "teststate.h"
 
 #include <QApplication>
 #include <QFile>
@@ -45,7 +45,7 @@ struct Session
 
     bool start(const QByteArray& contents, const std::string& today = "2026-06-15")
     {
-        modMain::ResetForTesting();
+        teststate::Reset();
         platform::ResetEndingForTesting();
         platform::MessageTestHook::install();
         dir = std::make_unique<QTemporaryDir>();
@@ -53,20 +53,20 @@ struct Session
         tempFile = (dir->path() + QStringLiteral("/xyzzy.tmp")).toStdString();
         if (!WriteBytes(dataFile, contents))
             return false;
-        modMain::DataFile = dataFile;
-        modMain::TempFile = tempFile;
-        modMain::TodayDate = today;
-        modMain::TodayMonth = std::int16_t(std::stoi(today.substr(5, 2)));
-        if (!modMain::OpenData(dataFile, tempFile))
+        teststate::DataFile() = dataFile;
+        teststate::TempFile() = tempFile;
+        teststate::State().setToday(today, std::int16_t(std::stoi(today.substr(5, 2))));
+        if (!teststate::State().openData(dataFile, tempFile))
             return false;
-        const auto parsed = kestrow::ParseLines(modMain::Data().readLines());
-        modMain::RaiseHorizon(kestrow::LargestDuration(parsed.records, modMain::kDefaultHorizon));
+        const auto parsed = kestrow::ParseLines(teststate::State().data().readLines());
+        teststate::State().raiseHorizon(
+            kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon));
         return true;
     }
 
     void stop()
     {
-        modMain::ResetForTesting();
+        teststate::Reset();
         platform::MessageTestHook::uninstall();
         platform::ResetEndingForTesting();
         dir.reset();
@@ -128,6 +128,6 @@ private:
     int shown_ = 0;
 };
 
-using DialogAnswer = ModalAnswer<frmChangeDollar>;
+using DialogAnswer = ModalAnswer<ChangeAmountDialog>;
 
 } // namespace mainwindowtest

@@ -3,11 +3,11 @@
 // act on a modal window once it is up, a watchdog that closes whatever modal window is
 // left so that a failing test never hangs, and the clean-up after "Exit".
 
-#include "ending.h"
-#include "messages.h"
-#include "modmain.h"
-#include "programfolder.h"
-#include "systemdate.h"
+#include "platform/ending.h"
+#include "platform/messages.h"
+#include "platform/programfolder.h"
+#include "platform/systemdate.h"
+#include "teststate.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -63,16 +63,16 @@ struct Folder
 // The globals start-up sets for a data file in `folder`, with today 2026-06-15.
 inline void SetPaths(const QString& folder)
 {
-    modMain::DataFile = QFile::encodeName(folder + QStringLiteral("/Kestrow.txt")).toStdString();
-    modMain::TempFile = QFile::encodeName(folder + QStringLiteral("/xyzzy.tmp")).toStdString();
-    modMain::TodayDate = "2026-06-15";
-    modMain::TodayMonth = 6;
+    teststate::DataFile() =
+        QFile::encodeName(folder + QStringLiteral("/Kestrow.txt")).toStdString();
+    teststate::TempFile() = QFile::encodeName(folder + QStringLiteral("/xyzzy.tmp")).toStdString();
+    teststate::State().setToday("2026-06-15", 6);
 }
 
 inline bool Folder::open() const
 {
     SetPaths(dir.path());
-    return bool(modMain::OpenData(modMain::DataFile, modMain::TempFile));
+    return bool(teststate::State().openData(teststate::DataFile(), teststate::TempFile()));
 }
 
 // "Exit" ends the program through QCoreApplication::exit; the reset also makes the event
@@ -86,7 +86,7 @@ inline void ClearEnding()
 inline void Begin(const QString& folder)
 {
     ClearEnding();
-    modMain::ResetForTesting();
+    teststate::Reset();
     platform::MessageTestHook::install();
     platform::SetSystemDateForTesting(QStringLiteral("06-15-2026"));
     platform::SetProgramFolderForTesting(folder);
@@ -101,7 +101,7 @@ inline void End()
 {
     QApplication::closeAllWindows();
     ClearEnding();
-    modMain::ResetForTesting();
+    teststate::Reset();
     platform::MessageTestHook::uninstall();
     platform::SetSystemDateForTesting(QString());
     platform::SetProgramFolderForTesting(QString());

@@ -2,14 +2,15 @@
 // the focus has a name (its caption, or the label beside it), tooltips become
 // descriptions, Tab reaches the controls in the order of the form, and the chart says
 // how much money is freed.
-#include "frmadd.h"
-#include "frmchange.h"
-#include "frmchangedollar.h"
-#include "frmedit.h"
-#include "frmintro.h"
-#include "frmmain.h"
+#include "forms/addrecorddialog.h"
+#include "forms/changeamountdialog.h"
+#include "forms/editrecorddialog.h"
+#include "forms/entrylistdialog.h"
+#include "forms/introdialog.h"
+#include "forms/mainwindow.h"
+#include "forms/savingschart.h"
 #include "modaltest.h"
-#include "savingschart.h"
+#include "teststate.h"
 
 #include <QAccessible>
 #include <QLineEdit>
@@ -28,16 +29,16 @@ QString accessibleText(QWidget* widget, QAccessible::Text which)
 std::unique_ptr<QWidget> make(const QString& window)
 {
     if (window == "frmMain")
-        return std::make_unique<frmMain>();
+        return std::make_unique<MainWindow>(teststate::State());
     if (window == "frmAdd")
-        return std::make_unique<frmAdd>();
+        return std::make_unique<AddRecordDialog>(teststate::State());
     if (window == "frmIntro")
-        return std::make_unique<frmIntro>();
+        return std::make_unique<IntroDialog>(teststate::State());
     if (window == "frmEdit")
-        return std::make_unique<frmEdit>();
+        return std::make_unique<EntryListDialog>(teststate::State());
     if (window == "frmChange")
-        return std::make_unique<frmChange>();
-    return std::make_unique<frmChangeDollar>();
+        return std::make_unique<EditRecordDialog>(teststate::State(), 1);
+    return std::make_unique<ChangeAmountDialog>(3, 100.0);
 }
 
 } // namespace
@@ -63,9 +64,6 @@ void TestAccessibility::init()
     Begin(*folder);
     QVERIFY(folder->write("Rent|Sub|2026-06-01|950.00|1\r\nCar|Sub|2026-03-01|1,200.00|12\r\n"));
     QVERIFY(folder->open());
-    modMain::EditIndex = 1;
-    modMain::DollarMonths = 3;
-    modMain::DollarAmount = 100;
 }
 
 void TestAccessibility::cleanup()
@@ -76,7 +74,7 @@ void TestAccessibility::cleanup()
 
 void TestAccessibility::boxesAreNamedByTheirLabels()
 {
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 1);
     const char* labels[] = {"Name", "Type", "Date", "Amount", "Duration"};
     for (int i = 0; i < 5; ++i) {
         auto* box = form.findChild<QLineEdit*>(QStringLiteral("txtIn(%1)").arg(i));
@@ -85,7 +83,7 @@ void TestAccessibility::boxesAreNamedByTheirLabels()
     }
     form.reject();
 
-    frmAdd add;
+    AddRecordDialog add(teststate::State());
     auto* date = add.findChild<QLineEdit*>(QStringLiteral("txtIn(2)"));
     QVERIFY(date);
     QCOMPARE(accessibleText(date, QAccessible::Name), QStringLiteral("Date"));
@@ -118,8 +116,8 @@ void TestAccessibility::tabWalksEveryWindow_data()
                                << QStringList{"Name",     "Type",   "Date",  "Amount",
                                               "Duration", "Accept", "Cancel"}
                                << QStringList();
-    QTest::newRow("frmChangeDollar")
-        << "frmChangeDollar"
+    QTest::newRow("ChangeAmountDialog")
+        << "ChangeAmountDialog"
         << QStringList{"Change",
                        "NoChange",
                        "If you want to change the dollar amount for the payment due in 3 months, "
@@ -161,7 +159,7 @@ void TestAccessibility::tabWalksEveryWindow()
 
 void TestAccessibility::chartDescribesTheFreedMoney()
 {
-    frmMain main;
+    MainWindow main(teststate::State());
     auto* chart = main.findChild<SavingsChart*>();
     QVERIFY(chart);
     // A yearly 1,200.00 due in March and a monthly payment: the pot is empty every March.

@@ -1,8 +1,9 @@
 // The monthly requirement: figures, month totals and due payments of a displayed month,
 // the texts the main window shows, and the grouped computation against the plain
 // records x months loop.
-#include "budget.h"
-#include "record.h"
+#include "budget/budget.h"
+#include "core/record.h"
+#include "tests/budget_reference.h"
 
 #include <QtTest>
 
@@ -184,7 +185,7 @@ void TestBudget::figures()
     QFETCH(QStringList, dueDates);
 
     const auto records = Records(lines);
-    for (const ComputeFn compute : {&Compute, &ComputeDirect}) {
+    for (const ComputeFn compute : {&Compute, &reference::Compute}) {
         const BudgetFigures figures = Run(compute, records, offset);
         QCOMPARE(figures.monthlyRequired, monthlyRequired);
         QCOMPARE(figures.billsDue, billsDue);
@@ -220,7 +221,7 @@ void TestBudget::monthTotals()
     QFETCH(std::vector<double>, expected);
     const int offsets[] = {0, 1, 5, 6, 11, 12, 119, 120};
     const auto records = Records(lines);
-    for (const ComputeFn compute : {&Compute, &ComputeDirect}) {
+    for (const ComputeFn compute : {&Compute, &reference::Compute}) {
         const BudgetFigures figures = Run(compute, records, 0);
         for (std::size_t k = 0; k < expected.size(); ++k)
             QCOMPARE(figures.monthTotals[std::size_t(offsets[k])], expected[k]);
@@ -252,7 +253,7 @@ void TestBudget::displayedMonth()
     const BudgetFigures figures = Run(&Compute, none, offset, 32767, todayText.c_str());
     QCOMPARE(QString::fromStdString(figures.shownMonth), shownMonth);
     QCOMPARE(figures.dueMonthKey, dueMonthKey);
-    QCOMPARE(MakeLabels(figures).labE, "Payments due in " + shownMonth.toStdString());
+    QCOMPARE(MakeLabels(figures).dueCaption, "Payments due in " + shownMonth.toStdString());
 }
 
 // Records the pass cannot place are left out; the others are computed as if they were not
@@ -271,7 +272,7 @@ void TestBudget::skipped()
     const auto records = Records({line, kYearlyJune, line, kYearlyDecember});
     QCOMPARE(records.size(), std::size_t(4));
     const auto alone = Records({kYearlyJune, kYearlyDecember});
-    for (const ComputeFn compute : {&Compute, &ComputeDirect}) {
+    for (const ComputeFn compute : {&Compute, &reference::Compute}) {
         for (const int offset : {0, 6}) {
             const BudgetFigures figures = Run(compute, records, offset);
             const BudgetFigures expected = Run(compute, alone, offset);
@@ -321,7 +322,7 @@ void TestBudget::datesComparedAsText()
     const std::string todayText = today.toStdString();
     const auto records = Records({line});
     QCOMPARE(records.size(), std::size_t(1));
-    for (const ComputeFn compute : {&Compute, &ComputeDirect}) {
+    for (const ComputeFn compute : {&Compute, &reference::Compute}) {
         const BudgetFigures figures = Run(compute, records, offset, 120, todayText.c_str());
         QCOMPARE(figures.skippedRecords.empty(), !skipped);
         QCOMPARE(DueDates(figures), dueDates);
@@ -331,7 +332,7 @@ void TestBudget::datesComparedAsText()
 void TestBudget::inputsOutsideTheirRange()
 {
     const auto records = Records({kYearlyJune, kYearlyDecember});
-    for (const ComputeFn compute : {&Compute, &ComputeDirect}) {
+    for (const ComputeFn compute : {&Compute, &reference::Compute}) {
         // An offset beyond the horizon shows the last month rather than reading past it.
         const BudgetFigures beyond = Run(compute, records, 500);
         QCOMPARE(QString::fromStdString(beyond.shownMonth), QStringLiteral("2036-06"));
@@ -397,9 +398,12 @@ void TestBudget::labels()
     figures.netRequirement = net;
     figures.freedAmount = freed;
     const BudgetLabels labels = MakeLabels(figures);
-    const QStringList got{QString::fromStdString(labels.lab1), QString::fromStdString(labels.lab2),
-                          QString::fromStdString(labels.lab3), QString::fromStdString(labels.lab4),
-                          QString::fromStdString(labels.labE), QString::fromStdString(labels.labF)};
+    const QStringList got{QString::fromStdString(labels.monthlyRequired),
+                          QString::fromStdString(labels.totalThisMonth),
+                          QString::fromStdString(labels.billsDue),
+                          QString::fromStdString(labels.netRequirement),
+                          QString::fromStdString(labels.dueCaption),
+                          QString::fromStdString(labels.chartCaption)};
     QCOMPARE(got, expected);
 }
 
@@ -620,7 +624,7 @@ void TestBudget::groupedEqualsDirect()
             const int offset = round == 0 ? 0 : pick(random) * (horizon + 1) / 1000;
             const BudgetFigures fast = Run(&Compute, parsed.records, offset, horizon, today);
             const BudgetFigures direct =
-                Run(&ComputeDirect, parsed.records, offset, horizon, today);
+                Run(&reference::Compute, parsed.records, offset, horizon, today);
             const auto context = QStringLiteral("file %1, today %2, offset %3")
                                      .arg(file)
                                      .arg(QString::fromLatin1(today))

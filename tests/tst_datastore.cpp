@@ -1,6 +1,6 @@
 // The data file: reading, appending, rewriting through the scratch file, the lock against a
 // second Kestrow, start-up recovery, links planted at the scratch name and permissions.
-#include "datastore.h"
+#include "core/datastore.h"
 #include "datastore_testutil.h"
 
 #include <QDir>

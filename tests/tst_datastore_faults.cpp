@@ -2,7 +2,7 @@
 // and the start-up recovery is failed in turn, and real failures are provoked (a folder the
 // user may not write, a file size limit that cuts a write short). After every reported
 // failure the data file must be byte for byte the old one and no scratch file may remain.
-#include "datastore.h"
+#include "core/datastore.h"
 #include "datastore_testutil.h"
 
 #include <QTemporaryDir>
@@ -45,10 +45,6 @@ public:
     {
         return fault("open") ? -1 : FileOps::open(path, flags, mode);
     }
-    ssize_t read(int fd, void* buf, size_t count) override
-    {
-        return fault("read") ? -1 : FileOps::read(fd, buf, count);
-    }
     ssize_t pread(int fd, void* buf, size_t count, off_t offset) override
     {
         return fault("pread") ? -1 : FileOps::pread(fd, buf, count, offset);
@@ -60,10 +56,6 @@ public:
         if (writeLimit != 0 && count > writeLimit)
             count = writeLimit;
         return FileOps::write(fd, buf, count);
-    }
-    off_t lseek(int fd, off_t offset, int whence) override
-    {
-        return fault("lseek") ? -1 : FileOps::lseek(fd, offset, whence);
     }
     int fstat(int fd, struct stat* st) override
     {

@@ -2,7 +2,7 @@
 // replacements, deletions) and reports every change the store acknowledged; it is killed
 // with SIGKILL at random moments, and each time start-up must find every acknowledged
 // change and nothing but whole, well-formed lines.
-#include "datastore.h"
+#include "core/datastore.h"
 #include "datastore_testutil.h"
 
 #include <QRegularExpression>

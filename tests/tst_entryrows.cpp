@@ -1,6 +1,6 @@
 // The rows of the entry list: what each order shows, and that the padded key columns put
 // the rows in the order of the key's value however long the keys are.
-#include "entryrows.h"
+#include "budget/entryrows.h"
 
 #include <QtTest>
 

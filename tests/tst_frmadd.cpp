@@ -1,8 +1,8 @@
 // The add-record form as a user drives it: the per-key filters, the checks on leaving a
 // box that keep the focus there, "Use this entry" by click and by Enter, and "Finished".
-#include "frmadd.h"
+#include "forms/addrecorddialog.h"
 #include "modaltest.h"
-#include "modmain.h"
+#include "teststate.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -38,7 +38,7 @@ private slots:
     void finishedWritesNothing();
     void durationRaisesHorizon_data();
     void durationRaisesHorizon();
-    void failedAppendChangesNothing();
+    void deletedFileIsCreatedAgain();
     void entriesFollowOneAnother();
 
 private:
@@ -53,7 +53,7 @@ private:
     QByteArray contents() const { return folder_->contents(); }
 
     std::unique_ptr<modaltest::Folder> folder_;
-    std::unique_ptr<frmAdd> form_;
+    std::unique_ptr<AddRecordDialog> form_;
 };
 
 void TestFrmAdd::init()
@@ -73,7 +73,7 @@ void TestFrmAdd::cleanup()
 
 void TestFrmAdd::showForm()
 {
-    form_ = std::make_unique<frmAdd>();
+    form_ = std::make_unique<AddRecordDialog>(teststate::State());
     form_->show();
     QVERIFY(QTest::qWaitForWindowActive(form_.get()));
     QCOMPARE(form_->focusWidget(), form_->txtIn[0]);
@@ -264,7 +264,7 @@ void TestFrmAdd::leaving_data()
     QTest::newRow("two-digit year") << 2 << "26-3-1"
                                     << "" << true << date;
     QTest::newRow("year with leading zero") << 2 << "0999-3-1"
-                                            << "" << true << date;
+                                            << "0999-03-01" << false << "";
     QTest::newRow("month 13") << 2 << "2026-13-1"
                               << "" << true << date;
     QTest::newRow("day 32") << 2 << "2026-3-32"
@@ -306,8 +306,8 @@ void TestFrmAdd::leaving()
     Type(target, typed);
     QTest::keyClick(target, Qt::Key_Tab);
     QCOMPARE(target->text(), text);
-    QWidget* next =
-        box + 1 < frmAdd::kBoxes ? static_cast<QWidget*>(form_->txtIn[box + 1]) : form_->cmdUseIt;
+    QWidget* next = box + 1 < AddRecordDialog::kBoxes ? static_cast<QWidget*>(form_->txtIn[box + 1])
+                                                      : form_->cmdUseIt;
     QCOMPARE(form_->focusWidget(), kept ? static_cast<QWidget*>(target) : next);
     QCOMPARE(shown(), message.isEmpty() ? QStringList{} : QStringList{message});
     if (kept && !(box == 1 && text.isEmpty())) { // Shift+Tab is refused the same way
@@ -493,31 +493,22 @@ void TestFrmAdd::durationRaisesHorizon()
 {
     QFETCH(QString, duration);
     QFETCH(int, horizon);
-    for (std::size_t i = 0; i < modMain::MonthTotals.size(); ++i)
-        modMain::MonthTotals[i] = double(i) + 0.25;
     fill({"Plan", "SG", "2026-3-1", "5", duration});
     QTest::keyClick(form_->txtIn[4], Qt::Key_Return);
-    QCOMPARE(int(modMain::HorizonMonths), horizon);
-    QCOMPARE(modMain::MonthTotals.size(), std::size_t(horizon) + 1);
-    for (std::size_t i = 0; i <= 120; ++i)
-        QCOMPARE(modMain::MonthTotals[i], double(i) + 0.25);
-    for (std::size_t i = 121; i < modMain::MonthTotals.size(); ++i)
-        QCOMPARE(modMain::MonthTotals[i], 0.0);
+    QCOMPARE(int(teststate::State().horizonMonths()), horizon);
 }
 
-void TestFrmAdd::failedAppendChangesNothing()
+void TestFrmAdd::deletedFileIsCreatedAgain()
 {
-    // The data file vanishes behind Kestrow's back: the append fails and says so.
+    // The data file vanishes behind Kestrow's back: the record typed is kept in a new one,
+    // which Kestrow then reads.
     QVERIFY(QFile::remove(folder_->dataPath()));
     fill({"Plan", "SG", "2026-3-1", "5", "240"});
     QTest::keyClick(form_->txtIn[4], Qt::Key_Return);
-    const QStringList messages = shown();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY2(messages[0].contains(QStringLiteral("could not save")), qPrintable(messages[0]));
-    QCOMPARE(form_->txtIn[0]->text(), QStringLiteral("Plan"));
-    QCOMPARE(form_->txtIn[4]->text(), QStringLiteral("240"));
-    QCOMPARE(int(modMain::HorizonMonths), 120);
-    QVERIFY(!folder_->exists());
+    QCOMPARE(shown(), QStringList{});
+    QCOMPARE(contents(), QByteArray("Plan|SG|2026-03-01|5.00|240\r\n"));
+    QCOMPARE(teststate::State().data().readLines().size(), std::size_t(1));
+    QCOMPARE(int(teststate::State().horizonMonths()), 240);
 }
 
 void TestFrmAdd::entriesFollowOneAnother()
@@ -528,7 +519,7 @@ void TestFrmAdd::entriesFollowOneAnother()
     Click(form_->cmdUseIt);
     QCOMPARE(contents(), QByteArray("First|A|2026-01-01|1.00|1\r\n"
                                     "Second|B|2026-02-02|2.00|2\r\n"));
-    QCOMPARE(modMain::Data().readLines().size(), std::size_t(2));
+    QCOMPARE(teststate::State().data().readLines().size(), std::size_t(2));
     QCOMPARE(shown(), QStringList{});
 }
 

@@ -1,14 +1,14 @@
 // The edit-record form: one rewrite of the data file held open while the form is shown,
 // completed by "Accept" and abandoned by "Cancel", Esc or the close box. Driven through
 // its boxes and buttons; the data file is compared byte for byte.
-#include "frmchange.h"
+#include "forms/editrecorddialog.h"
 
-#include "ending.h"
-#include "messages.h"
 #include "modaltest.h"
-#include "modmain.h"
-#include "programfolder.h"
-#include "systemdate.h"
+#include "platform/ending.h"
+#include "platform/messages.h"
+#include "platform/programfolder.h"
+#include "platform/systemdate.h"
+#include "teststate.h"
 
 #include <QApplication>
 #include <QFile>
@@ -67,7 +67,7 @@ private:
     QString dataPath() const { return dir_->filePath(QStringLiteral("Kestrow.txt")); }
     QString tempPath() const { return dir_->filePath(QStringLiteral("xyzzy.tmp")); }
     // Shows the form for record `index` as the entry list would, without blocking.
-    bool show(frmChange& form);
+    bool show(EditRecordDialog& form);
     static void retype(QLineEdit* box, const QString& text);
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -93,7 +93,7 @@ bool TestFrmChange::open(const QByteArray& contents)
     if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
         return false;
     file.close();
-    return bool(modMain::OpenData(modMain::DataFile, modMain::TempFile));
+    return bool(teststate::State().openData(teststate::DataFile(), teststate::TempFile()));
 }
 
 QByteArray TestFrmChange::read(const QString& path)
@@ -104,7 +104,7 @@ QByteArray TestFrmChange::read(const QString& path)
     return file.readAll();
 }
 
-bool TestFrmChange::show(frmChange& form)
+bool TestFrmChange::show(EditRecordDialog& form)
 {
     form.show();
     return QTest::qWaitForWindowActive(&form);
@@ -130,8 +130,7 @@ void TestFrmChange::retype(QLineEdit* box, const QString& text)
 void TestFrmChange::acceptMovesTheDateOn()
 {
     QVERIFY(open(kThree));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     QCOMPARE(form.txtIn[Name]->text(), QStringLiteral("Rent"));
     QCOMPARE(form.txtIn[Date]->text(), QStringLiteral("2025-03-01"));
@@ -143,14 +142,13 @@ void TestFrmChange::acceptMovesTheDateOn()
     QCOMPARE(data(), kGas + "\r\nFlat rent|Sub|2026-06-01|500.00|1\r\n" + kPhone + "\r\n");
     QVERIFY(!scratchExists());
     QCOMPARE(platform::MessageTestHook::takeShown(), QStringList());
-    QCOMPARE(modMain::Data().readLines().size(), std::size_t(3));
+    QCOMPARE(teststate::State().data().readLines().size(), std::size_t(3));
 }
 
 void TestFrmChange::scratchHoldsTheLinesBefore()
 {
     QVERIFY(open(kThree));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     QCOMPARE(scratch(), kGas + "\r\n");
     QCOMPARE(data(), kThree);
@@ -160,8 +158,7 @@ void TestFrmChange::scratchHoldsTheLinesBefore()
 void TestFrmChange::editingTheLastRecord()
 {
     QVERIFY(open(kThree));
-    modMain::EditIndex = 3;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 3);
     QVERIFY(show(form));
     QCOMPARE(scratch(), kGas + "\r\n" + kRent + "\r\n");
     QCOMPARE(form.txtIn[Name]->text(), QStringLiteral("Phone"));
@@ -194,8 +191,7 @@ void TestFrmChange::boxesStoredAsTheyStand()
     QFETCH(QString, typed);
     QFETCH(QByteArray, stored);
     QVERIFY(open(kThree));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     retype(form.txtIn[box], typed);
     QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
@@ -228,8 +224,7 @@ void TestFrmChange::leavingTheDateBox()
     QFETCH(QString, shown);
     QFETCH(QStringList, messages);
     QVERIFY(open(kThree));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     retype(form.txtIn[Date], typed);
     QTest::keyClick(form.txtIn[Date], Qt::Key_Tab);
@@ -262,8 +257,7 @@ void TestFrmChange::leavingTheAmountBox()
     QFETCH(QString, typed);
     QFETCH(QString, shown);
     QVERIFY(open(kThree));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     retype(form.txtIn[Amount], typed);
     QTest::keyClick(form.txtIn[Amount], Qt::Key_Tab);
@@ -289,8 +283,7 @@ void TestFrmChange::enterAppliesTheLeavingStep()
     QFETCH(QString, typed);
     QFETCH(QByteArray, stored);
     QVERIFY(open(kGas + "\r\nRent|Sub|2025-03-01|500.00|12\r\n"));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     retype(form.txtIn[box], typed);
     QTest::keyClick(form.txtIn[box], Qt::Key_Return);
@@ -348,8 +341,7 @@ void TestFrmChange::refusedAcceptLeavesTheFile()
     QFETCH(QStringList, messages);
     QFETCH(int, focus);
     QVERIFY(open(kThree));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     retype(form.txtIn[box], typed);
     if (mouse)
@@ -383,8 +375,7 @@ void TestFrmChange::cancelLeavesTheFile()
     // No line end after the last line: a completed rewrite would add one.
     const QByteArray contents = kGas + "\r\n" + kRent + "\r\n" + kPhone;
     QVERIFY(open(contents));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     retype(form.txtIn[Name], QStringLiteral("Flat rent"));
     retype(form.txtIn[Amount], QStringLiteral("99"));
@@ -408,14 +399,13 @@ void TestFrmChange::cancelLeavesTheFile()
     QVERIFY(!scratchExists());
     QCOMPARE(platform::MessageTestHook::takeShown(), QStringList());
     // The rewrite has ended: the next change can start.
-    QVERIFY(modMain::Data().beginRewrite().active());
+    QVERIFY(teststate::State().data().beginRewrite().active());
 }
 
 void TestFrmChange::failedSaveKeepsTheForm()
 {
     QVERIFY(open(kThree));
-    modMain::EditIndex = 2;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), 2);
     QVERIFY(show(form));
     // A pasted line break would split the record in two; the store refuses the save.
     form.txtIn[Name]->setText(QStringLiteral("Flat\nrent"));
@@ -450,8 +440,7 @@ void TestFrmChange::noSuchRecord()
 {
     QFETCH(int, index);
     QVERIFY(open(kThree));
-    modMain::EditIndex = index;
-    frmChange form;
+    EditRecordDialog form(teststate::State(), index);
     // Should the form come up after all, it is closed again so the test cannot hang.
     bool cameUp = false;
     QTimer::singleShot(0, &form, [&] {
@@ -465,7 +454,7 @@ void TestFrmChange::noSuchRecord()
     QCOMPARE(data(), kThree);
     QVERIFY(!scratchExists());
     QCOMPARE(platform::MessageTestHook::takeShown(), QStringList());
-    QVERIFY(modMain::Data().beginRewrite().active());
+    QVERIFY(teststate::State().data().beginRewrite().active());
 }
 
 QTEST_MAIN(TestFrmChange)

@@ -1,8 +1,8 @@
 // The change-dollar dialog as the user sees it after Pay: the prompt, the amount, the
 // percentage buttons and the three ways out.
-#include "frmchangedollar.h"
-#include "messages.h"
-#include "modmain.h"
+#include "forms/changeamountdialog.h"
+#include "platform/messages.h"
+#include "teststate.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -39,10 +39,8 @@ private:
 
 void TestChangeDollar::init()
 {
-    modMain::ResetForTesting();
+    teststate::Reset();
     platform::MessageTestHook::install();
-    modMain::DollarMonths = 3;
-    modMain::DollarAmount = 100;
 }
 
 void TestChangeDollar::cleanup()
@@ -52,7 +50,7 @@ void TestChangeDollar::cleanup()
 
 void TestChangeDollar::windowAndControls()
 {
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, 100);
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Change Dollar Amount?"));
     QCOMPARE(dlg.size(), QSize(312, 129));
     QCOMPARE(dlg.cmdChange->text(), QStringLiteral("Change"));
@@ -67,7 +65,7 @@ void TestChangeDollar::windowAndControls()
     dlg.txtChange->setFocus();
     QTest::keyClick(dlg.txtChange, Qt::Key_Return);
     QVERIFY(dlg.isVisible());
-    QCOMPARE(modMain::DollarAmount, 100.0);
+    QCOMPARE(dlg.amount(), 100.0);
 
     // Tab order: Change, NoChange, the amount, the five buttons, the box.
     QList<QWidget*> expected{dlg.cmdChange, dlg.cmdNoChange, dlg.txtChange};
@@ -91,8 +89,7 @@ void TestChangeDollar::prompt()
 {
     QFETCH(int, months);
     QFETCH(QString, ending);
-    modMain::DollarMonths = std::int16_t(months);
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(months, 100);
     QCOMPARE(dlg.labA->text(), "If you want to change the dollar amount for the payment " + ending);
 }
 
@@ -110,8 +107,7 @@ void TestChangeDollar::amountShown()
 {
     QFETCH(double, amount);
     QFETCH(QString, shown);
-    modMain::DollarAmount = amount;
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, amount);
     QCOMPARE(dlg.txtChange->text(), shown);
 }
 
@@ -140,8 +136,7 @@ void TestChangeDollar::percentageClicks()
     QFETCH(QList<int>, buttons);
     QFETCH(QList<bool>, ticked);
     QFETCH(QString, result);
-    modMain::DollarAmount = amount;
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, amount);
     dlg.show();
     for (int i = 0; i < buttons.size(); ++i) {
         if (dlg.chkAddSub->isChecked() != ticked[i])
@@ -149,13 +144,13 @@ void TestChangeDollar::percentageClicks()
         click(dlg.cmdIncrease[buttons[i]]);
     }
     QCOMPARE(dlg.txtChange->text(), result);
-    QCOMPARE(modMain::DollarAmount, amount); // only "Change" hands it over
+    QCOMPARE(dlg.amount(), amount); // only "Change" hands it over
     QVERIFY(dlg.isVisible());
 }
 
 void TestChangeDollar::captionsFollowTheBox()
 {
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, 100);
     dlg.show();
     auto captions = [&dlg] {
         QStringList list;
@@ -190,8 +185,7 @@ void TestChangeDollar::changeSetsTheShownAmount()
     QFETCH(double, amount);
     QFETCH(QString, typed);
     QFETCH(double, result);
-    modMain::DollarAmount = amount;
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, amount);
     dlg.show();
     if (!typed.isNull()) {
         dlg.txtChange->selectAll();
@@ -200,7 +194,7 @@ void TestChangeDollar::changeSetsTheShownAmount()
     click(dlg.cmdChange);
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QVERIFY(!dlg.isVisible());
-    QCOMPARE(modMain::DollarAmount, result);
+    QCOMPARE(dlg.amount(), result);
     QVERIFY(platform::MessageTestHook::takeShown().isEmpty());
 }
 
@@ -216,8 +210,7 @@ void TestChangeDollar::leavingWithoutChange_data()
 void TestChangeDollar::leavingWithoutChange()
 {
     QFETCH(QString, how);
-    modMain::DollarAmount = 1000;
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, 1000);
     dlg.show();
     click(dlg.cmdIncrease[4]);
     click(dlg.cmdIncrease[2]);
@@ -234,7 +227,7 @@ void TestChangeDollar::leavingWithoutChange()
     }
     QVERIFY(!dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
-    QCOMPARE(modMain::DollarAmount, 1000.0);
+    QCOMPARE(dlg.amount(), 1000.0);
 }
 
 void TestChangeDollar::textThatIsNotANumber_data()
@@ -252,8 +245,7 @@ void TestChangeDollar::textThatIsNotANumber()
 {
     QFETCH(QString, typed);
     QFETCH(bool, percentage);
-    modMain::DollarAmount = 42;
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, 42);
     dlg.show();
     dlg.txtChange->selectAll();
     QTest::keyClick(dlg.txtChange, Qt::Key_Delete);
@@ -262,27 +254,26 @@ void TestChangeDollar::textThatIsNotANumber()
     QCOMPARE(platform::MessageTestHook::takeShown(), QStringList{"Invalid amount"});
     QVERIFY(dlg.isVisible());
     QCOMPARE(dlg.txtChange->text(), typed);
-    QCOMPARE(modMain::DollarAmount, 42.0);
+    QCOMPARE(dlg.amount(), 42.0);
 
     // Corrected, the same dialog goes on.
     dlg.txtChange->setText(QStringLiteral("50"));
     click(dlg.cmdChange);
     QVERIFY(!dlg.isVisible());
-    QCOMPARE(modMain::DollarAmount, 50.0);
+    QCOMPARE(dlg.amount(), 50.0);
 }
 
 void TestChangeDollar::freshShowingStartsClear()
 {
     {
-        frmChangeDollar dlg;
+        ChangeAmountDialog dlg(3, 100);
         dlg.show();
         dlg.chkAddSub->click();
         QVERIFY(dlg.chkAddSub->isChecked());
         dlg.txtChange->setText(QStringLiteral("7"));
         click(dlg.cmdNoChange);
     }
-    modMain::DollarAmount = 80;
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, 80);
     QVERIFY(!dlg.chkAddSub->isChecked());
     QCOMPARE(dlg.cmdIncrease[0]->text(), QStringLiteral("Add 5%"));
     QCOMPARE(dlg.txtChange->text(), QStringLiteral("80.00"));
@@ -291,11 +282,10 @@ void TestChangeDollar::freshShowingStartsClear()
 // Shown the way Pay shows it: modally, answered from outside the loop.
 void TestChangeDollar::shownModallyAndAnswered()
 {
-    modMain::DollarAmount = 100;
-    frmChangeDollar dlg;
+    ChangeAmountDialog dlg(3, 100);
     bool seen = false;
     QTimer::singleShot(0, &dlg, [&] {
-        auto* open = qobject_cast<frmChangeDollar*>(QApplication::activeModalWidget());
+        auto* open = qobject_cast<ChangeAmountDialog*>(QApplication::activeModalWidget());
         seen = open == &dlg;
         if (open) {
             QTest::mouseClick(open->cmdIncrease[1], Qt::LeftButton);
@@ -306,7 +296,7 @@ void TestChangeDollar::shownModallyAndAnswered()
     });
     dlg.exec();
     QVERIFY(seen);
-    QCOMPARE(modMain::DollarAmount, 110.0);
+    QCOMPARE(dlg.amount(), 110.0);
 }
 
 QTEST_MAIN(TestChangeDollar)

@@ -1,16 +1,16 @@
 // The entry list, driven as a user drives it: the six orders, selection and the buttons
 // it enables, Delete, New entry and Edit through their modal forms, printing (to the
 // recorded printer and into a PDF file), and the main window's "Edit Entries".
-#include "frmedit.h"
+#include "forms/entrylistdialog.h"
 
-#include "ending.h"
-#include "frmmain.h"
-#include "messages.h"
+#include "forms/mainwindow.h"
 #include "modaltest.h"
-#include "modmain.h"
-#include "printer.h"
-#include "programfolder.h"
-#include "systemdate.h"
+#include "platform/ending.h"
+#include "platform/messages.h"
+#include "platform/printer.h"
+#include "platform/programfolder.h"
+#include "platform/systemdate.h"
+#include "teststate.h"
 
 #include <QApplication>
 #include <QFile>
@@ -123,7 +123,7 @@ private:
         }
         handled_ << QPointer<QWidget>(window);
         stuck_ = 0;
-        seen << QString::fromLatin1(window->metaObject()->className());
+        seen << window->objectName();
         if (next_ >= steps_.size()) {
             unexpected << QString::fromLatin1(window->metaObject()->className());
             window->close();
@@ -323,7 +323,7 @@ bool TestFrmEdit::open(const QByteArray& contents)
     if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
         return false;
     file.close();
-    return bool(modMain::OpenData(modMain::DataFile, modMain::TempFile));
+    return bool(teststate::State().openData(teststate::DataFile(), teststate::TempFile()));
 }
 
 QByteArray TestFrmEdit::data() const
@@ -405,7 +405,7 @@ void TestFrmEdit::orders()
     QFETCH(QStringList, rows);
     QFETCH(QList<int>, records);
     QVERIFY(open(contents));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QVERIFY(list.Option1[Name]->isChecked());
     if (order != Name)
@@ -420,7 +420,7 @@ void TestFrmEdit::orders()
 void TestFrmEdit::selectionEnablesTheButtons()
 {
     QVERIFY(open(kBobAlice + "Carl|Sub|2026-08-01|5.00|1\r\n"));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QVERIFY(!list.cmdEdit->isEnabled());
     QVERIFY(!list.cmdDelete->isEnabled());
@@ -451,7 +451,7 @@ void TestFrmEdit::selectionEnablesTheButtons()
 void TestFrmEdit::escStandsForEditOnlyWhileEnabled()
 {
     QVERIFY(open(kBobAlice));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     {
         ModalSteps steps({});
@@ -461,11 +461,15 @@ void TestFrmEdit::escStandsForEditOnlyWhileEnabled()
     QVERIFY(list.isVisible());
 
     ClickRow(list.lstDisplay, 1);
-    ModalSteps steps({[](QWidget* form) { ClickButton(form, "cmdCancel"); }});
+    QString edited;
+    ModalSteps steps({[&](QWidget* form) {
+        edited = form->findChild<QLineEdit*>(QStringLiteral("txtIn(0)"))->text();
+        ClickButton(form, "cmdCancel");
+    }});
     QTest::keyClick(list.lstDisplay, Qt::Key_Escape);
     QCOMPARE(steps.seen, QStringList{"frmChange"});
     QCOMPARE(steps.unexpected, QStringList());
-    QCOMPARE(modMain::EditIndex, 1); // Bob is the second row in name order
+    QCOMPARE(edited, QStringLiteral("Bob")); // the second row in name order
     QVERIFY(list.isVisible());
     QVERIFY(list.lstDisplay->selectedItems().isEmpty());
     QVERIFY(!list.cmdEdit->isEnabled());
@@ -475,7 +479,7 @@ void TestFrmEdit::escStandsForEditOnlyWhileEnabled()
 void TestFrmEdit::enterStandsForNewEntry()
 {
     QVERIFY(open(kBobAlice));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     ClickRow(list.lstDisplay, 0);
     ModalSteps steps({[](QWidget* form) { ClickButton(form, "cmdCancel"); }});
@@ -512,7 +516,7 @@ void TestFrmEdit::deleteSelected()
     const QByteArray bravo = "bravo|S|2026-08-01|4.00|1\r\n";
     QVERIFY(open(echo + "delta|S|2026-08-01|3.00|1\r\nCharlie|S|2026-08-01|2.00|1\r\n" + bravo +
                  "Alpha|S|2026-08-01|1.00|1\r\n"));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     if (order != Name)
         QTest::mouseClick(list.Option1[order], Qt::LeftButton);
@@ -545,7 +549,7 @@ void TestFrmEdit::deleteSelected()
 void TestFrmEdit::deleteEverythingShowsTheIntroduction()
 {
     QVERIFY(open(kBobAlice));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     list.lstDisplay->setFocus();
     QTest::keyClick(list.lstDisplay, Qt::Key_A, Qt::ControlModifier);
@@ -568,7 +572,7 @@ void TestFrmEdit::deleteEverythingShowsTheIntroduction()
 void TestFrmEdit::newEntryRebuildsInTheSameOrder()
 {
     QVERIFY(open(kBobAlice));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QTest::mouseClick(list.Option1[Raw], Qt::LeftButton);
     ClickRow(list.lstDisplay, 0);
@@ -595,7 +599,7 @@ void TestFrmEdit::editFromTheList()
     const QByteArray gas = "Gas|Sub|2026-07-01|40.00|1\r\n";
     const QByteArray phone = "Phone|Sub|2026-06-20|30.00|1\r\n";
     QVERIFY(open(gas + "Rent|Sub|2025-03-01|500.00|1\r\n" + phone));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QTest::mouseClick(list.Option1[Raw], Qt::LeftButton);
     ClickRow(list.lstDisplay, 1);
@@ -609,7 +613,6 @@ void TestFrmEdit::editFromTheList()
 
     QCOMPARE(steps.seen, QStringList{"frmChange"});
     QCOMPARE(steps.unexpected, QStringList());
-    QCOMPARE(modMain::EditIndex, 2);
     QVERIFY(scratchWhileShown);
     QCOMPARE(data(), gas + "Flat rent|Sub|2026-06-01|500.00|1\r\n" + phone);
     QVERIFY(!QFile::exists(tempPath()));
@@ -624,14 +627,14 @@ void TestFrmEdit::everyOpeningStartsInNameOrder()
 {
     QVERIFY(open(kBobAlice));
     {
-        frmEdit list;
+        EntryListDialog list(teststate::State());
         QVERIFY(show(list));
         QTest::mouseClick(list.Option1[Amount], Qt::LeftButton);
         QCOMPARE(Records(list.lstDisplay), (QList<int>{1, 2}));
         QTest::mouseClick(list.cmdDone, Qt::LeftButton);
         QVERIFY(!list.isVisible());
     }
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QVERIFY(list.Option1[Name]->isChecked());
     QCOMPARE(Records(list.lstDisplay), (QList<int>{2, 1}));
@@ -640,7 +643,7 @@ void TestFrmEdit::everyOpeningStartsInNameOrder()
 void TestFrmEdit::emptyFileShowsAnEmptyList()
 {
     QVERIFY(open(QByteArray()));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QCOMPARE(list.lstDisplay->count(), 0);
     QTest::mouseClick(list.Option1[Raw], Qt::LeftButton);
@@ -656,7 +659,7 @@ void TestFrmEdit::printOnThePrinter()
 {
     QVERIFY(open(kBobAlice + "Carl|Sub|2026-08-01|5.00|3\r\n"));
     platform::PrinterTestHook::setPrinterAvailable(true);
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QTest::mouseClick(list.Option1[Amount], Qt::LeftButton);
     ClickRow(list.lstDisplay, 1);
@@ -673,7 +676,7 @@ void TestFrmEdit::printIntoPdf()
     const QString pdf = dir_->filePath(QStringLiteral("entries.pdf"));
     platform::MessageTestHook::queueAnswer(true);
     platform::PrinterTestHook::setSaveFileName(pdf);
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QTest::mouseClick(list.Option1[Raw], Qt::LeftButton);
     QTest::mouseClick(list.cmdPrint, Qt::LeftButton);
@@ -713,7 +716,7 @@ void TestFrmEdit::printWithoutPrinter()
     platform::MessageTestHook::queueAnswer(answer);
     platform::PrinterTestHook::setSaveFileName(fileName.isEmpty() ? QString()
                                                                   : dir_->filePath(fileName));
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     QVERIFY(show(list));
     QTest::mouseClick(list.cmdPrint, Qt::LeftButton);
 
@@ -731,7 +734,7 @@ void TestFrmEdit::printWithoutPrinter()
 void TestFrmEdit::editEntriesThenDoneLeavesTheMainWindow()
 {
     QVERIFY(open(kBobAlice + "Rent|Sub|2025-03-01|500.00|1\r\n"));
-    frmMain main;
+    MainWindow main(teststate::State());
     QVERIFY(show(main));
     const auto labels = [&main] {
         return QStringList{main.lab1->text(), main.lab2->text(), main.lab3->text(),

@@ -1,9 +1,10 @@
 // The introduction screen: its texts, "Continue" into the add-record form, and "Exit"
 // with the question that protects a data file holding payments.
-#include "frmadd.h"
-#include "frmintro.h"
+#include "forms/addrecorddialog.h"
+#include "forms/introdialog.h"
 #include "modaltest.h"
-#include "version.h"
+#include "platform/version.h"
+#include "teststate.h"
 
 #include <QCryptographicHash>
 #include <QLabel>
@@ -46,7 +47,7 @@ void TestFrmIntro::cleanup()
 
 void TestFrmIntro::titleAndTexts()
 {
-    frmIntro intro;
+    IntroDialog intro(teststate::State());
     QCOMPARE(intro.windowTitle(), QStringLiteral("Kestrow Introduction --- Version ") +
                                       QString::fromLatin1(kestrow::version::text));
     QCOMPARE(intro.labB->text(), QString::fromUtf8(kestrow::version::legalNotice));
@@ -65,7 +66,7 @@ void TestFrmIntro::titleAndTexts()
 
 void TestFrmIntro::textsFitTheirLabels()
 {
-    frmIntro intro;
+    IntroDialog intro(teststate::State());
     for (QLabel* label : {intro.labA, intro.labB}) {
         const QRect needed = label->fontMetrics().boundingRect(
             QRect(0, 0, label->width(), 100000), int(label->alignment()) | Qt::TextWordWrap,
@@ -76,7 +77,7 @@ void TestFrmIntro::textsFitTheirLabels()
 
 void TestFrmIntro::icon()
 {
-    frmIntro intro;
+    IntroDialog intro(teststate::State());
     QVERIFY(!ProgramIcon().isNull());
     const QImage small = ProgramIcon().pixmap(16, 16).toImage();
     QCOMPARE(small.size(), QSize(16, 16));
@@ -98,8 +99,8 @@ void TestFrmIntro::continueOpensTheAddForm()
     modaltest::Watchdog watchdog;
     bool introHidden = false;
     bool added = false;
-    modaltest::WhenShown<frmIntro>([&](frmIntro* intro) {
-        modaltest::WhenShown<frmAdd>([&](frmAdd* add) {
+    modaltest::WhenShown<IntroDialog>([&](IntroDialog* intro) {
+        modaltest::WhenShown<AddRecordDialog>([&](AddRecordDialog* add) {
             introHidden = !intro->isVisible();
             QTest::keyClicks(add->txtIn[0], "Rent");
             QTest::keyClick(add->txtIn[0], Qt::Key_Tab);
@@ -119,7 +120,7 @@ void TestFrmIntro::continueOpensTheAddForm()
         else
             Click(intro->cmdContinue);
     });
-    frmIntro intro;
+    IntroDialog intro(teststate::State());
     const int result = intro.exec();
     QVERIFY(!watchdog.fired());
     QVERIFY(introHidden);
@@ -158,7 +159,7 @@ void TestFrmIntro::exit()
     QVERIFY(folder_->open());
     platform::MessageTestHook::queueAnswer(answerYes);
 
-    frmIntro intro;
+    IntroDialog intro(teststate::State());
     intro.show();
     QVERIFY(QTest::qWaitForWindowActive(&intro));
     if (byEsc)
@@ -168,7 +169,7 @@ void TestFrmIntro::exit()
 
     QVERIFY(platform::ProgramEnding());
     QVERIFY(!intro.isVisible());
-    QVERIFY(!modMain::HasData()); // the read handle was let go before the file
+    QVERIFY(!teststate::State().hasData()); // the read handle was let go before the file
     QCOMPARE(shown(), asked ? QStringList{"Do you really want to clear the data?"} : QStringList{});
     if (asked)
         QCOMPARE(platform::MessageTestHook::takeTitles(), QStringList{"Data already exists!"});

@@ -1,9 +1,10 @@
 // The main window as the user sees it: the first display, the figures and due payments
 // of the displayed month, month navigation, the selection rule, the chart and leaving.
-#include "frmedit.h"
-#include "frmmain.h"
+#include "forms/entrylistdialog.h"
+#include "forms/mainwindow.h"
+#include "forms/savingschart.h"
 #include "mainwindow_testutil.h"
-#include "savingschart.h"
+#include "teststate.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -46,7 +47,7 @@ private slots:
 
 private:
     Session session;
-    void goTo(frmMain& w, int offset);
+    void goTo(MainWindow& w, int offset);
 };
 
 void TestMainWindow::cleanup()
@@ -54,7 +55,7 @@ void TestMainWindow::cleanup()
     session.stop();
 }
 
-void TestMainWindow::goTo(frmMain& w, int offset)
+void TestMainWindow::goTo(MainWindow& w, int offset)
 {
     while (w.monthOffset() + 12 <= offset && w.cmdNextYr->isEnabled())
         QTest::mouseClick(w.cmdNextYr, Qt::LeftButton);
@@ -66,7 +67,7 @@ void TestMainWindow::goTo(frmMain& w, int offset)
 void TestMainWindow::firstDisplay()
 {
     QVERIFY(session.start(kTwoYearly));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.windowTitle(), QStringLiteral("Kestrow Budget Calculator"));
@@ -107,8 +108,8 @@ void TestMainWindow::enabledStatesWhileNavigating()
     QFETCH(bool, next);
     QFETCH(bool, nextYr);
     QVERIFY(session.start(kTwoYearly));
-    QCOMPARE(int(modMain::HorizonMonths), 120);
-    frmMain w;
+    QCOMPARE(int(teststate::State().horizonMonths()), 120);
+    MainWindow w(teststate::State());
     w.show();
     goTo(w, offset);
     QCOMPARE(w.cmdPrev->isEnabled(), prev);
@@ -124,7 +125,7 @@ void TestMainWindow::enabledStatesWhileNavigating()
 void TestMainWindow::prevYearFromTwelveReturnsToNow()
 {
     QVERIFY(session.start(kTwoYearly));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     goTo(w, 12);
     QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2027-06"));
@@ -140,19 +141,18 @@ void TestMainWindow::prevYearFromTwelveReturnsToNow()
 void TestMainWindow::nextMonthCarriesDecemberIntoJanuary()
 {
     QVERIFY(session.start(kTwoYearly));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     goTo(w, 6);
     QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2026-12"));
     QTest::mouseClick(w.cmdNext, Qt::LeftButton);
     QCOMPARE(w.labE->text(), QStringLiteral("Payments due in 2027-01"));
-    QCOMPARE(modMain::DueMonthKey, 20270199);
 }
 
 void TestMainWindow::nowReturnsToTheCurrentMonth()
 {
     QVERIFY(session.start(kTwoYearly));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     goTo(w, 37);
     QTest::mouseClick(w.cmdZero, Qt::LeftButton);
@@ -167,7 +167,7 @@ void TestMainWindow::nowReturnsToTheCurrentMonth()
 void TestMainWindow::selectionEnablesStepOnlyAtOffsetZero()
 {
     QVERIFY(session.start(kMonthly));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     ClickRow(w.lstDue, 0);
     QVERIFY(w.cmdStep->isEnabled());
@@ -190,7 +190,7 @@ void TestMainWindow::selectionEnablesStepOnlyAtOffsetZero()
 void TestMainWindow::selectionIsLostOnNavigation()
 {
     QVERIFY(session.start(kMonthly));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     for (QPushButton* nav : {w.cmdNext, w.cmdPrev, w.cmdNextYr, w.cmdZero}) {
         ClickRow(w.lstDue, 0);
@@ -213,7 +213,7 @@ void TestMainWindow::navigationLeavesTheFileUntouched()
                                 "not a payment\r\n"
                                 "Tax|Sub|2026-12-01|1,200.00|12";
     QVERIFY(session.start(contents));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     QCOMPARE(Rows(w.lstDue), (QStringList{QStringLiteral("2026-06-01     5.00  Sub  Caf\u00e9"),
                                           QStringLiteral("2026-06-01     6.00  Sub  Cr\u00e8me")}));
@@ -308,7 +308,7 @@ void TestMainWindow::figuresAndDueLines()
     QFETCH(QStringList, figures);
     QFETCH(QStringList, rows);
     QVERIFY(session.start(contents));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     goTo(w, offset);
     QCOMPARE(w.lab1->text(), figures[0]);
@@ -345,7 +345,7 @@ void TestMainWindow::dueEntriesInTextOrderWithTheirRecordNumbers()
     QFETCH(QStringList, rows);
     QFETCH(QList<int>, records);
     QVERIFY(session.start(contents));
-    frmMain w;
+    MainWindow w(teststate::State());
     QCOMPARE(Rows(w.lstDue), rows);
     QCOMPARE(RecordNumbers(w.lstDue), records);
     QVERIFY(!w.lstDue->isSortingEnabled());
@@ -354,7 +354,7 @@ void TestMainWindow::dueEntriesInTextOrderWithTheirRecordNumbers()
 void TestMainWindow::emptyDataFile()
 {
     QVERIFY(session.start(QByteArray()));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     QCOMPARE(w.lstDue->count(), 0);
     for (QLabel* figure : {w.lab1, w.lab2, w.lab3, w.lab4})
@@ -368,7 +368,7 @@ void TestMainWindow::emptyDataFile()
 void TestMainWindow::unusableLinesAreLeftOut()
 {
     QVERIFY(session.start("A|B\r\nPaper|Sub|2026-03-01|50.00|1\r\nX|Y|2026-01-01|abc|1\r\n"));
-    frmMain w;
+    MainWindow w(teststate::State());
     QCOMPARE(Rows(w.lstDue), QStringList{"2026-06-01    50.00  Sub  Paper"});
     QCOMPARE(RecordNumbers(w.lstDue), QList<int>{2});
     QCOMPARE(w.lab1->text(), QStringLiteral("50.00 "));
@@ -377,7 +377,7 @@ void TestMainWindow::unusableLinesAreLeftOut()
 void TestMainWindow::chartFollowsTheFiguresAndTheDisplayedMonth()
 {
     QVERIFY(session.start(kTwoYearly));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     auto marker = [&w] {
         for (const ChartLine& l : w.picGraph->plan().lines) {
@@ -412,7 +412,7 @@ void TestMainWindow::chartFollowsTheFiguresAndTheDisplayedMonth()
 void TestMainWindow::enterOpensTheEntriesAndTheWindowRefreshesAfter()
 {
     QVERIFY(session.start(kMonthly));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     QCOMPARE(w.focusWidget(), w.lstDue);
     QTest::mouseClick(w.cmdNext, Qt::LeftButton);
@@ -420,7 +420,7 @@ void TestMainWindow::enterOpensTheEntriesAndTheWindowRefreshesAfter()
     QVERIFY(w.cmdPay->isEnabled());
 
     const QByteArray edited = "Paper|Sub|2026-03-01|50.00|1\r\nTea|Sub|2026-06-02|3.00|1\r\n";
-    ModalAnswer<frmEdit> answer([&](frmEdit* entries) {
+    ModalAnswer<EntryListDialog> answer([&](EntryListDialog* entries) {
         // What the entry list would have done to the file meanwhile.
         QVERIFY(WriteBytes(session.dataFile, edited));
         QTest::mouseClick(entries->cmdDone, Qt::LeftButton);
@@ -447,7 +447,7 @@ void TestMainWindow::leaving()
     QFETCH(bool, closeBox);
     QVERIFY(session.start(kTwoYearly));
     const QByteArray before = session.bytes();
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     QVERIFY(!platform::ProgramEnding());
     if (closeBox)

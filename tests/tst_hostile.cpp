@@ -2,14 +2,15 @@
 // every month the main window can show, the entry list in all six orders, then Step and Pay
 // on the payments due now. Whatever the file holds, Kestrow must keep running, report the
 // lines it cannot use once, and keep every line it was not asked to change.
+#include "app/startup.h"
 #include "casebound.h"
-#include "datastore.h"
-#include "frmedit.h"
-#include "frmmain.h"
+#include "core/datastore.h"
+#include "forms/entrylistdialog.h"
+#include "forms/mainwindow.h"
 #include "mainwindow_testutil.h"
 #include "modaltest.h"
-#include "printer.h"
-#include "startup.h"
+#include "platform/printer.h"
+#include "teststate.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -61,10 +62,10 @@ private slots:
     void throughEveryWindow();
 
 private:
-    void walkMonths(frmMain& w, int walk, const QByteArray& contents);
+    void walkMonths(MainWindow& w, int walk, const QByteArray& contents);
     void entryListOrders(const QByteArray& contents);
     // Steps and then pays record `number`; the file must change in that line's date only.
-    void stepAndPay(frmMain& w, int number);
+    void stepAndPay(MainWindow& w, int number);
 
     std::unique_ptr<modaltest::Folder> folder_;
 };
@@ -140,18 +141,18 @@ void TestHostileFiles::throughEveryWindow()
     // On an empty file the introduction screen comes first; the user adds one payment.
     QByteArray expected = contents;
     int introductions = 0;
-    std::unique_ptr<frmMain> w;
-    modMain::StartupWindows windows;
+    std::unique_ptr<MainWindow> w;
+    StartupWindows windows;
     windows.showIntroduction = [&] {
         ++introductions;
-        QVERIFY(modMain::Data().append(kRent.toStdString()));
+        QVERIFY(teststate::State().data().append(kRent.toStdString()));
         expected = kRent + "\r\n";
     };
     windows.showMain = [&] {
-        w = std::make_unique<frmMain>();
+        w = std::make_unique<MainWindow>(teststate::State());
         w->show();
     };
-    QVERIFY(modMain::Main(windows));
+    QVERIFY(Main(teststate::State(), windows));
     QVERIFY(w != nullptr);
     QCOMPARE(introductions, contents.isEmpty() ? 1 : 0);
 
@@ -188,13 +189,13 @@ void TestHostileFiles::throughEveryWindow()
     if (due.back() != due.front())
         stepAndPay(*w, due.back());
 
-    QVERIFY(!QFile::exists(QString::fromStdString(modMain::TempFile)));
+    QVERIFY(!QFile::exists(QString::fromStdString(teststate::TempFile())));
     QCOMPARE(platform::MessageTestHook::takeShown(), QStringList());
 }
 
-void TestHostileFiles::walkMonths(frmMain& w, int walk, const QByteArray& contents)
+void TestHostileFiles::walkMonths(MainWindow& w, int walk, const QByteArray& contents)
 {
-    const int horizon = modMain::HorizonMonths;
+    const int horizon = teststate::State().horizonMonths();
     int clicks = 0;
     if (walk == Years) {
         while (w.cmdNextYr->isEnabled() && clicks++ <= horizon)
@@ -230,9 +231,9 @@ void TestHostileFiles::walkMonths(frmMain& w, int walk, const QByteArray& conten
 void TestHostileFiles::entryListOrders(const QByteArray& contents)
 {
     const qsizetype lines = modaltest::FileLines(contents).size();
-    frmEdit list;
+    EntryListDialog list(teststate::State());
     list.show();
-    for (int order = frmEdit::kOrders - 1; order >= 0; --order) {
+    for (int order = EntryListDialog::kOrders - 1; order >= 0; --order) {
         QTest::mouseClick(list.Option1[order], Qt::LeftButton);
         QVERIFY(list.Option1[order]->isChecked());
         QCOMPARE(list.lstDisplay->count(), lines);
@@ -247,7 +248,7 @@ void TestHostileFiles::entryListOrders(const QByteArray& contents)
     QCOMPARE(folder_->contents(), contents);
 }
 
-void TestHostileFiles::stepAndPay(frmMain& w, int number)
+void TestHostileFiles::stepAndPay(MainWindow& w, int number)
 {
     auto select = [&w, number] {
         const QList<int> numbers = mainwindowtest::RecordNumbers(w.lstDue);
@@ -289,7 +290,7 @@ void TestHostileFiles::stepAndPay(frmMain& w, int number)
         QVERIFY(select());
     }
     mainwindowtest::DialogAnswer answer(
-        [](frmChangeDollar* dlg) { QTest::mouseClick(dlg->cmdNoChange, Qt::LeftButton); });
+        [](ChangeAmountDialog* dlg) { QTest::mouseClick(dlg->cmdNoChange, Qt::LeftButton); });
     QTest::mouseClick(w.cmdPay, Qt::LeftButton);
     QCOMPARE(answer.shown(), 1);
     checkChange(stepped);

@@ -1,5 +1,5 @@
 // Money texts: the patterns of the data file and the screens, and reading amounts back.
-#include "numfmt.h"
+#include "core/numfmt.h"
 
 #include <QtTest>
 
@@ -22,15 +22,63 @@ void TestNumfmt::patterns_data()
     QTest::addColumn<QString>("amount");
     QTest::addColumn<QString>("dollars");
     QTest::addColumn<QString>("dialog");
-    QTest::newRow("grouped") << 1234.5 << "1,234.50" << "$1234.50" << "1,234.50";
-    QTest::newRow("below one") << 0.5 << ".50" << "$.50" << "0.50";
-    QTest::newRow("zero") << 0.0 << ".00" << "$.00" << "0.00";
-    QTest::newRow("million") << 1000000.0 << "1,000,000.00" << "$1000000.00" << "1,000,000.00";
-    QTest::newRow("rounded up") << 12345.678 << "12,345.68" << "$12345.68" << "12,345.68";
-    QTest::newRow("rounds to a whole") << 99.999 << "100.00" << "$100.00" << "100.00";
-    QTest::newRow("negative") << -1234.5 << "-1,234.50" << "-$1234.50" << "-1,234.50";
-    QTest::newRow("tiny negative is zero") << -0.001 << ".00" << "$.00" << "0.00";
-    QTest::newRow("three digits") << 600.0 << "600.00" << "$600.00" << "600.00";
+    QTest::newRow("grouped") << 1234.5 << "1,234.50"
+                             << "$1234.50"
+                             << "1,234.50";
+    QTest::newRow("below one") << 0.5 << ".50"
+                               << "$.50"
+                               << "0.50";
+    QTest::newRow("zero") << 0.0 << ".00"
+                          << "$.00"
+                          << "0.00";
+    QTest::newRow("million") << 1000000.0 << "1,000,000.00"
+                             << "$1000000.00"
+                             << "1,000,000.00";
+    QTest::newRow("rounded up") << 12345.678 << "12,345.68"
+                                << "$12345.68"
+                                << "12,345.68";
+    QTest::newRow("rounds to a whole") << 99.999 << "100.00"
+                                       << "$100.00"
+                                       << "100.00";
+    QTest::newRow("negative") << -1234.5 << "-1,234.50"
+                              << "-$1234.50"
+                              << "-1,234.50";
+    QTest::newRow("tiny negative is zero") << -0.001 << ".00"
+                                           << "$.00"
+                                           << "0.00";
+    QTest::newRow("three digits") << 600.0 << "600.00"
+                                  << "$600.00"
+                                  << "600.00";
+    // Half a cent rounds away from zero as it was typed, although the double lies a hair
+    // below or above it.
+    QTest::newRow("typed half cent below") << 1.005 << "1.01"
+                                           << "$1.01"
+                                           << "1.01";
+    QTest::newRow("eighth") << 0.125 << ".13"
+                            << "$.13"
+                            << "0.13";
+    QTest::newRow("three eighths") << 0.375 << ".38"
+                                   << "$.38"
+                                   << "0.38";
+    QTest::newRow("half a cent") << 0.005 << ".01"
+                                 << "$.01"
+                                 << "0.01";
+    QTest::newRow("negative half cent") << -1.005 << "-1.01"
+                                        << "-$1.01"
+                                        << "-1.01";
+    QTest::newRow("just below half") << 1.00499 << "1.00"
+                                     << "$1.00"
+                                     << "1.00";
+    // 0.03 + 0.005 is 0.034999999999999996 in binary.
+    QTest::newRow("sum of a half cent") << 0.03 + 0.005 << ".04"
+                                        << "$.04"
+                                        << "0.04";
+    QTest::newRow("carries into thousands") << 999.995 << "1,000.00"
+                                            << "$1000.00"
+                                            << "1,000.00";
+    QTest::newRow("far beyond cents") << 1e20 << "100,000,000,000,000,000,000.00"
+                                      << "$100000000000000000000.00"
+                                      << "100,000,000,000,000,000,000.00";
 }
 
 void TestNumfmt::patterns()

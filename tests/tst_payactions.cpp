@@ -1,7 +1,9 @@
 // Pay, Step and Cancel on the main window: the date arithmetic of both changes, and the
 // data file after each action, byte for byte.
-#include "frmmain.h"
+#include "core/dates.h"
+#include "forms/mainwindow.h"
 #include "mainwindow_testutil.h"
+#include "teststate.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -66,7 +68,7 @@ void TestPayActions::stepDate()
 {
     QFETCH(QString, line);
     QFETCH(QString, stepped);
-    const auto result = payment::SteppedLine(line.toStdString());
+    const auto result = kestrow::SteppedLine(line.toStdString());
     QCOMPARE(result.has_value(), !stepped.isNull());
     if (result)
         QCOMPARE(QString::fromStdString(*result), stepped);
@@ -91,7 +93,7 @@ void TestPayActions::paidDate()
     QFETCH(QString, today);
     QFETCH(qint64, months);
     QFETCH(QString, paid);
-    const auto result = payment::PaidDate(today.toStdString(), months);
+    const auto result = kestrow::PaidDate(today.toStdString(), months);
     QVERIFY(result.has_value());
     QCOMPARE(QString::fromStdString(*result), paid);
 }
@@ -147,7 +149,7 @@ void TestPayActions::pay()
     const QByteArray first = "Cr\xe8me|Sub|2027-01-01|6|12\r\n";
     const QByteArray last = "Tax|Sub|2026-12-01|1,200.00|12"; // no line end
     QVERIFY(session.start(first + line + "\r\n" + last));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     QCOMPARE(w.lstDue->count(), 1);
     QCOMPARE(RecordNumbers(w.lstDue), QList<int>{2});
@@ -157,7 +159,7 @@ void TestPayActions::pay()
     QString seenAmount;
     bool scratchWhileOpen = false;
     QByteArray dataWhileOpen;
-    DialogAnswer answerer([&](frmChangeDollar* dlg) {
+    DialogAnswer answerer([&](ChangeAmountDialog* dlg) {
         seenPrompt = dlg->labA->text();
         seenAmount = dlg->txtChange->text();
         scratchWhileOpen = QFile::exists(QString::fromStdString(session.tempFile));
@@ -199,7 +201,7 @@ void TestPayActions::pay()
 void TestPayActions::payFromAMonthAheadCountsFromToday()
 {
     QVERIFY(session.start("Water|Sub|2026-09-01|90.00|3\r\nTax|Sub|2026-12-01|1,200.00|12\r\n"));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     for (int i = 0; i < 3; ++i)
         QTest::mouseClick(w.cmdNext, Qt::LeftButton);
@@ -207,7 +209,7 @@ void TestPayActions::payFromAMonthAheadCountsFromToday()
     ClickRow(w.lstDue, 0);
     QVERIFY(!w.cmdStep->isEnabled());
     DialogAnswer answerer(
-        [](frmChangeDollar* dlg) { QTest::mouseClick(dlg->cmdNoChange, Qt::LeftButton); });
+        [](ChangeAmountDialog* dlg) { QTest::mouseClick(dlg->cmdNoChange, Qt::LeftButton); });
     QTest::mouseClick(w.cmdPay, Qt::LeftButton);
     QCOMPARE(answerer.shown(), 1);
     QCOMPARE(session.bytes(),
@@ -226,11 +228,11 @@ void TestPayActions::step()
                                 "Paper|Sub|2026-06-01|50.00|1|extra\r\n"
                                 "Tax|Sub|2026-12-01|1,200.00|12\r\n";
     QVERIFY(session.start(contents));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     QCOMPARE(Rows(w.lstDue), QStringList{"2026-06-01    50.00  Sub  Paper"});
     ClickRow(w.lstDue, 0);
-    DialogAnswer none([](frmChangeDollar*) { QFAIL("Step shows no dialog"); });
+    DialogAnswer none([](ChangeAmountDialog*) { QFAIL("Step shows no dialog"); });
     QTest::mouseClick(w.cmdStep, Qt::LeftButton);
     QCOMPARE(session.bytes(), QByteArray("Cr\xe8me|Sub|2027-01-01|6|12\r\n"
                                          "Paper|Sub|2026-07-01|50.00|1|extra\r\n"
@@ -246,7 +248,7 @@ void TestPayActions::cancelLeavesTheFileAlone()
 {
     const QByteArray contents = "Paper|Sub|2026-06-01|50.00|1\r\n";
     QVERIFY(session.start(contents));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     ClickRow(w.lstDue, 0);
     QTest::mouseClick(w.cmdNoPay, Qt::LeftButton);
@@ -279,14 +281,14 @@ void TestPayActions::lineChangedBehindTheWindow()
     QFETCH(QByteArray, changed);
     const QByteArray first = "Tax|Sub|2026-12-01|1,200.00|12\r\n";
     QVERIFY(session.start(first + "Paper|Sub|2026-06-01|50.00|1\r\n"));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     ClickRow(w.lstDue, 0);
     QCOMPARE(RecordNumbers(w.lstDue), QList<int>{2});
     // Rewritten in place: the read handle sees the new bytes.
     QVERIFY(WriteBytes(session.dataFile, first + changed));
 
-    DialogAnswer none([](frmChangeDollar*) { QFAIL("no dialog for a line that is not paid"); });
+    DialogAnswer none([](ChangeAmountDialog*) { QFAIL("no dialog for a line that is not paid"); });
     QTest::mouseClick(pay ? w.cmdPay : w.cmdStep, Qt::LeftButton);
     QCOMPARE(none.shown(), 0);
     QCOMPARE(session.bytes(), first + changed);
@@ -300,10 +302,10 @@ void TestPayActions::failedRewriteKeepsTheFile()
     const QByteArray contents =
         "Car|Sub|2026-06-01|1234.5|12\r\nTax|Sub|2026-12-01|1,200.00|12\r\n";
     QVERIFY(session.start(contents));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     ClickRow(w.lstDue, 0);
-    DialogAnswer answerer([this](frmChangeDollar* dlg) {
+    DialogAnswer answerer([this](ChangeAmountDialog* dlg) {
         QVERIFY(QFile::remove(QString::fromStdString(session.tempFile)));
         dlg->txtChange->setText(QStringLiteral("999"));
         QTest::mouseClick(dlg->cmdChange, Qt::LeftButton);
@@ -318,7 +320,7 @@ void TestPayActions::failedRewriteKeepsTheFile()
     QCOMPARE(Rows(w.lstDue), QStringList{"2026-06-01 1,234.50  Sub  Car"});
     ClickRow(w.lstDue, 0);
     DialogAnswer again(
-        [](frmChangeDollar* dlg) { QTest::mouseClick(dlg->cmdNoChange, Qt::LeftButton); });
+        [](ChangeAmountDialog* dlg) { QTest::mouseClick(dlg->cmdNoChange, Qt::LeftButton); });
     QTest::mouseClick(w.cmdPay, Qt::LeftButton);
     QCOMPARE(session.bytes(),
              QByteArray("Car|Sub|2027-06-15|1234.5|12\r\nTax|Sub|2026-12-01|1,200.00|12\r\n"));
@@ -337,11 +339,12 @@ void TestPayActions::scratchFileThatCannotBeMade()
     QFETCH(bool, pay);
     const QByteArray contents = "Paper|Sub|2026-06-01|50.00|1\r\n";
     QVERIFY(session.start(contents));
-    frmMain w;
+    MainWindow w(teststate::State());
     w.show();
     QVERIFY(QDir().mkdir(QString::fromStdString(session.tempFile)));
     ClickRow(w.lstDue, 0);
-    DialogAnswer none([](frmChangeDollar*) { QFAIL("nothing to ask when nothing can be saved"); });
+    DialogAnswer none(
+        [](ChangeAmountDialog*) { QFAIL("nothing to ask when nothing can be saved"); });
     QTest::mouseClick(pay ? w.cmdPay : w.cmdStep, Qt::LeftButton);
     QCOMPARE(none.shown(), 0);
     QCOMPARE(platform::MessageTestHook::takeShown().size(), 1);

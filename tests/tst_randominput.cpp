@@ -5,17 +5,19 @@
 // can ask for (a record added at the end, one line replaced, lines deleted), every line
 // Kestrow wrote must be a record it can read back, and nothing else may have changed.
 #include "casebound.h"
-#include "datastore.h"
-#include "dates.h"
-#include "frmadd.h"
-#include "frmchange.h"
-#include "frmchangedollar.h"
-#include "frmedit.h"
-#include "frmintro.h"
-#include "frmmain.h"
+#include "core/datastore.h"
+#include "core/dates.h"
+#include "core/record.h"
+#include "core/text.h"
+#include "forms/addrecorddialog.h"
+#include "forms/changeamountdialog.h"
+#include "forms/editrecorddialog.h"
+#include "forms/entrylistdialog.h"
+#include "forms/introdialog.h"
+#include "forms/mainwindow.h"
 #include "modaltest.h"
-#include "printer.h"
-#include "record.h"
+#include "platform/printer.h"
+#include "teststate.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -191,9 +193,9 @@ private:
     // The controls of `w` the user may press: not the ones that end the program.
     bool allowed(const QWidget* control) const
     {
-        if (auto* main = qobject_cast<frmMain*>(control->window()))
+        if (auto* main = qobject_cast<MainWindow*>(control->window()))
             return control != main->cmdExit && (!payOnly_ || control != main->cmdEdit);
-        if (auto* intro = qobject_cast<frmIntro*>(control->window()))
+        if (auto* intro = qobject_cast<IntroDialog*>(control->window()))
             return control != intro->cmdQuit;
         return true;
     }
@@ -203,7 +205,7 @@ private:
         QWidget* w = window();
         if (w == nullptr)
             return;
-        const bool dollar = qobject_cast<frmChangeDollar*>(w) != nullptr;
+        const bool dollar = qobject_cast<ChangeAmountDialog*>(w) != nullptr;
         if (dollar && !inDollarDialog_)
             ++dollarDialogs_;
         inDollarDialog_ = dollar;
@@ -216,7 +218,8 @@ private:
             paste(w);
         else if (kind < 99)
             typeWord(w);
-        else if (qobject_cast<frmMain*>(w) == nullptr && qobject_cast<frmIntro*>(w) == nullptr)
+        else if (qobject_cast<MainWindow*>(w) == nullptr &&
+                 qobject_cast<IntroDialog*>(w) == nullptr)
             w->close();
     }
 
@@ -266,10 +269,10 @@ private:
             const Qt::Key k = keys[below(int(std::size(keys)))];
             // Esc closes most windows; pressed as often as other keys, forms would hardly
             // ever be filled in.
-            if ((k == Qt::Key_Escape && (qobject_cast<frmIntro*>(w) || below(4) != 0)) ||
+            if ((k == Qt::Key_Escape && (qobject_cast<IntroDialog*>(w) || below(4) != 0)) ||
                 (pressesButton &&
                  (k == Qt::Key_Space || k == Qt::Key_Return || k == Qt::Key_Enter)) ||
-                (payOnly_ && qobject_cast<frmMain*>(w) &&
+                (payOnly_ && qobject_cast<MainWindow*>(w) &&
                  (k == Qt::Key_Return || k == Qt::Key_Enter)))
                 return;
             QTest::keyClick(target, k);
@@ -358,7 +361,7 @@ private:
     int deleted_ = 0;
 };
 
-enum Window { AddForm, EditForm, EntryList, MainWindow, PayDialog };
+enum Window { AddForm, EditForm, EntryList, WholeProgram, PayDialog };
 
 } // namespace
 
@@ -402,8 +405,8 @@ void TestRandomInput::everyWindow_data()
     QTest::newRow("entry list 2") << int(EntryList) << 2u << 4000;
     QTest::newRow("due list, Pay and the change-dollar dialog 1") << int(PayDialog) << 1u << 4000;
     QTest::newRow("due list, Pay and the change-dollar dialog 2") << int(PayDialog) << 2u << 4000;
-    QTest::newRow("main window and all it opens 1") << int(MainWindow) << 1u << 4000;
-    QTest::newRow("main window and all it opens 2") << int(MainWindow) << 2u << 4000;
+    QTest::newRow("main window and all it opens 1") << int(WholeProgram) << 1u << 4000;
+    QTest::newRow("main window and all it opens 2") << int(WholeProgram) << 2u << 4000;
 }
 
 void TestRandomInput::everyWindow()
@@ -415,9 +418,9 @@ void TestRandomInput::everyWindow()
     QVERIFY(folder_->write(kStartFile));
     QVERIFY(folder_->open());
 
-    std::unique_ptr<frmMain> main;
-    if (window == MainWindow || window == PayDialog) {
-        main = std::make_unique<frmMain>();
+    std::unique_ptr<MainWindow> main;
+    if (window == WholeProgram || window == PayDialog) {
+        main = std::make_unique<MainWindow>(teststate::State());
         main->show();
     }
     RandomUser user(start, actions, main.get(), folder_->dataPath(), window == PayDialog);
@@ -426,16 +429,16 @@ void TestRandomInput::everyWindow()
     while (!user.finished() && !platform::ProgramEnding()) {
         ++opened;
         if (window == AddForm) {
-            frmAdd form;
+            AddRecordDialog form(teststate::State());
             form.exec();
         } else if (window == EditForm) {
             const int lines = int(modaltest::FileLines(folder_->contents()).size());
             QVERIFY(lines > 0);
-            modMain::EditIndex = 1 + int(pick() % std::uint32_t(std::max(lines, 1)));
-            frmChange form;
+            EditRecordDialog form(teststate::State(),
+                                  1 + int(pick() % std::uint32_t(std::max(lines, 1))));
             form.exec();
         } else if (window == EntryList) {
-            frmEdit list;
+            EntryListDialog list(teststate::State());
             list.exec();
         } else {
             user.wait();
@@ -444,7 +447,7 @@ void TestRandomInput::everyWindow()
     user.checkFile();
     QVERIFY2(user.fault().isEmpty(), qPrintable(user.fault()));
     QVERIFY(!platform::ProgramEnding());
-    QVERIFY(!QFile::exists(QString::fromStdString(modMain::TempFile)));
+    QVERIFY(!QFile::exists(QString::fromStdString(teststate::TempFile())));
     if (window == PayDialog)
         QVERIFY(user.dollarDialogs() > 0);
     qInfo("%d windows opened, %d change-dollar dialogs; %s", opened, user.dollarDialogs(),

@@ -1,10 +1,10 @@
 // kestrow-report from the outside: the command is run on temporary data files and its
 // text and JSON output are checked against the computation the main window uses.
-#include "budget.h"
-#include "datastore.h"
-#include "record.h"
-#include "textcodec.h"
-#include "version.h"
+#include "budget/budget.h"
+#include "core/datastore.h"
+#include "core/record.h"
+#include "platform/textcodec.h"
+#include "platform/version.h"
 
 #include <QtTest>
 
@@ -149,23 +149,23 @@ void TestReport::text()
     const Expected expected = Expect(contents, offset);
     const QStringList lines = QString::fromUtf8(result.out).split('\n');
     const std::pair<QString, std::string> figures[] = {
-        {"Monthly amount required", expected.labels.lab1},
-        {"Total amount this month", expected.labels.lab2},
-        {"Bills due this month", expected.labels.lab3},
-        {"Net requirement is", expected.labels.lab4},
+        {"Monthly amount required", expected.labels.monthlyRequired},
+        {"Total amount this month", expected.labels.totalThisMonth},
+        {"Bills due this month", expected.labels.billsDue},
+        {"Net requirement is", expected.labels.netRequirement},
     };
     for (int k = 0; k < 4; ++k) {
         QVERIFY2(lines[k].startsWith(figures[k].first), qPrintable(lines[k]));
         QCOMPARE(lines[k].mid(figures[k].first.size()).trimmed(), Trimmed(figures[k].second));
     }
     QCOMPARE(lines[4], QString());
-    QCOMPARE(lines[5], Text(expected.labels.labE));
+    QCOMPARE(lines[5], Text(expected.labels.dueCaption));
     const auto order = SortedOrder(expected.lines);
     int at = 6;
     for (const std::size_t i : order)
         QCOMPARE(lines[at++], Text(expected.lines[i]));
     QCOMPARE(lines[at++], QString());
-    QCOMPARE(lines[at++], Text(expected.labels.labF));
+    QCOMPARE(lines[at++], Text(expected.labels.chartCaption));
     QCOMPARE(lines[at++], QString());
     QCOMPARE(lines.size(), at);
 }
@@ -251,12 +251,12 @@ void TestReport::json()
     QStringList labelKeys = labels.keys();
     labelKeys.sort();
     QCOMPARE(labelKeys, (QStringList{"lab1", "lab2", "lab3", "lab4", "labE", "labF"}));
-    QCOMPARE(labels["lab1"].toString(), Text(expected.labels.lab1));
-    QCOMPARE(labels["lab2"].toString(), Text(expected.labels.lab2));
-    QCOMPARE(labels["lab3"].toString(), Text(expected.labels.lab3));
-    QCOMPARE(labels["lab4"].toString(), Text(expected.labels.lab4));
-    QCOMPARE(labels["labE"].toString(), Text(expected.labels.labE));
-    QCOMPARE(labels["labF"].toString(), Text(expected.labels.labF));
+    QCOMPARE(labels["lab1"].toString(), Text(expected.labels.monthlyRequired));
+    QCOMPARE(labels["lab2"].toString(), Text(expected.labels.totalThisMonth));
+    QCOMPARE(labels["lab3"].toString(), Text(expected.labels.billsDue));
+    QCOMPARE(labels["lab4"].toString(), Text(expected.labels.netRequirement));
+    QCOMPARE(labels["labE"].toString(), Text(expected.labels.dueCaption));
+    QCOMPARE(labels["labF"].toString(), Text(expected.labels.chartCaption));
 }
 
 // Lines that are not payments, and payments whose date cannot be placed, are reported one

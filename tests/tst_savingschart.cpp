@@ -1,6 +1,6 @@
 // The savings chart: which lines it draws, in which colours and at which scale, and that
 // the bars stay apart and one pixel wide on the screen.
-#include "savingschart.h"
+#include "forms/savingschart.h"
 
 #include <QtTest>
 

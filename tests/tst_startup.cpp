@@ -1,11 +1,12 @@
 // Start-up: the data file made and held open, the introduction screen while it is empty
 // (through the real first-run windows), the horizon, today's date, the report of lines
 // Kestrow cannot use, and a second Kestrow on the same folder.
-#include "datastore.h"
-#include "frmadd.h"
-#include "frmintro.h"
+#include "app/startup.h"
+#include "core/datastore.h"
+#include "forms/addrecorddialog.h"
+#include "forms/introdialog.h"
 #include "modaltest.h"
-#include "startup.h"
+#include "teststate.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -35,7 +36,7 @@ private slots:
 private:
     QStringList shown() { return platform::MessageTestHook::takeShown(); }
     // Windows that only count, in the order they were shown.
-    modMain::StartupWindows countingWindows(std::function<void()> introduction = {});
+    StartupWindows countingWindows(std::function<void()> introduction = {});
 
     std::unique_ptr<modaltest::Folder> folder_;
     QStringList order_;
@@ -54,9 +55,9 @@ void TestStartup::cleanup()
     folder_.reset();
 }
 
-modMain::StartupWindows TestStartup::countingWindows(std::function<void()> introduction)
+StartupWindows TestStartup::countingWindows(std::function<void()> introduction)
 {
-    modMain::StartupWindows windows;
+    StartupWindows windows;
     windows.showIntroduction = [this, introduction] {
         order_ << QStringLiteral("intro");
         if (introduction)
@@ -70,15 +71,16 @@ void TestStartup::noDataFile()
 {
     QVERIFY(!folder_->exists());
     bool emptyFileAtIntro = false;
-    const bool running = modMain::Main(countingWindows([&] {
-        emptyFileAtIntro = folder_->exists() && folder_->contents().isEmpty();
-        QVERIFY(modMain::Data().append("Rent|Sub|2026-07-01|800.00|1"));
-    }));
+    const bool running =
+        Main(teststate::State(), countingWindows([&] {
+                 emptyFileAtIntro = folder_->exists() && folder_->contents().isEmpty();
+                 QVERIFY(teststate::State().data().append("Rent|Sub|2026-07-01|800.00|1"));
+             }));
     QVERIFY(running);
     QVERIFY(emptyFileAtIntro);
     QCOMPARE(order_, (QStringList{"intro", "main"}));
-    QCOMPARE(QString::fromStdString(modMain::DataFile), folder_->dataPath());
-    QVERIFY(modMain::HasData());
+    QCOMPARE(QString::fromStdString(teststate::State().data().dataFile()), folder_->dataPath());
+    QVERIFY(teststate::State().hasData());
 }
 
 void TestStartup::introductionUntilARecordExists()
@@ -87,10 +89,10 @@ void TestStartup::introductionUntilARecordExists()
     // often as it happens.
     QVERIFY(folder_->write(QByteArray()));
     int shownSoFar = 0;
-    QVERIFY(modMain::Main(countingWindows([&] {
-        if (++shownSoFar == 3)
-            QVERIFY(modMain::Data().append("Rent|Sub|2026-07-01|800.00|1"));
-    })));
+    QVERIFY(Main(teststate::State(), countingWindows([&] {
+                     if (++shownSoFar == 3)
+                         QVERIFY(teststate::State().data().append("Rent|Sub|2026-07-01|800.00|1"));
+                 })));
     QCOMPARE(order_, (QStringList{"intro", "intro", "intro", "main"}));
 }
 
@@ -102,9 +104,9 @@ void TestStartup::firstRunThroughTheWindows()
     bool mainShown = false;
 
     // Second showing: Enter for "Continue", one payment, Esc for "Finished".
-    std::function<void(frmIntro*)> second = [&](frmIntro* intro) {
+    std::function<void(IntroDialog*)> second = [&](IntroDialog* intro) {
         ++intros;
-        modaltest::WhenShown<frmAdd>([&](frmAdd* add) {
+        modaltest::WhenShown<AddRecordDialog>([&](AddRecordDialog* add) {
             ++adds;
             QTest::keyClicks(add->txtIn[0], " Car insurance ");
             QTest::keyClick(add->txtIn[0], Qt::Key_Tab);
@@ -121,46 +123,45 @@ void TestStartup::firstRunThroughTheWindows()
         QTest::keyClick(intro->focusWidget(), Qt::Key_Return);
     };
     // First showing: "Continue", then "Finished" at once.
-    modaltest::WhenShown<frmIntro>([&](frmIntro* intro) {
+    modaltest::WhenShown<IntroDialog>([&](IntroDialog* intro) {
         ++intros;
-        modaltest::WhenShown<frmAdd>([&](frmAdd* add) {
+        modaltest::WhenShown<AddRecordDialog>([&](AddRecordDialog* add) {
             ++adds;
-            modaltest::WhenShown<frmIntro>(second);
+            modaltest::WhenShown<IntroDialog>(second);
             Click(add->cmdCancel);
         });
         Click(intro->cmdContinue);
     });
 
-    modMain::StartupWindows windows;
+    StartupWindows windows;
     windows.showIntroduction = [] {
-        frmIntro intro;
+        IntroDialog intro(teststate::State());
         intro.exec();
     };
     windows.showMain = [&] { mainShown = true; };
-    QVERIFY(modMain::Main(windows));
+    QVERIFY(Main(teststate::State(), windows));
 
     QVERIFY(!watchdog.fired());
     QCOMPARE(intros, 2);
     QCOMPARE(adds, 2);
     QVERIFY(mainShown);
     QCOMPARE(folder_->contents(), QByteArray("Car insurance|Sub|2026-03-01|1,234.50|240\r\n"));
-    QCOMPARE(int(modMain::HorizonMonths), 240);
-    QCOMPARE(modMain::MonthTotals.size(), std::size_t(241));
+    QCOMPARE(int(teststate::State().horizonMonths()), 240);
     QCOMPARE(shown(), QStringList{});
 }
 
 void TestStartup::exitOnFirstRun()
 {
     modaltest::Watchdog watchdog;
-    modaltest::WhenShown<frmIntro>([](frmIntro* intro) { Click(intro->cmdQuit); });
-    modMain::StartupWindows windows;
+    modaltest::WhenShown<IntroDialog>([](IntroDialog* intro) { Click(intro->cmdQuit); });
+    StartupWindows windows;
     windows.showIntroduction = [] {
-        frmIntro intro;
+        IntroDialog intro(teststate::State());
         intro.exec();
     };
     bool mainShown = false;
     windows.showMain = [&] { mainShown = true; };
-    QVERIFY(!modMain::Main(windows));
+    QVERIFY(!Main(teststate::State(), windows));
     QVERIFY(!watchdog.fired());
     QVERIFY(!mainShown);
     QVERIFY(platform::ProgramEnding());
@@ -186,22 +187,18 @@ void TestStartup::horizon()
     QFETCH(QByteArray, contents);
     QFETCH(int, horizon);
     QVERIFY(folder_->write(contents));
-    modMain::HorizonMonths = 500; // start-up starts again from 120
-    QVERIFY(modMain::Main(countingWindows()));
+    QVERIFY(Main(teststate::State(), countingWindows()));
     QCOMPARE(order_, QStringList{"main"});
-    QCOMPARE(int(modMain::HorizonMonths), horizon);
-    QCOMPARE(modMain::MonthTotals.size(), std::size_t(horizon) + 1);
-    for (const double total : modMain::MonthTotals)
-        QCOMPARE(total, 0.0);
+    QCOMPARE(int(teststate::State().horizonMonths()), horizon);
 }
 
 void TestStartup::todayFromTheSystemDate()
 {
     QVERIFY(folder_->write("A|S|2026-01-01|5|1\r\n"));
     platform::SetSystemDateForTesting(QStringLiteral("12-05-2026"));
-    QVERIFY(modMain::Main(countingWindows()));
-    QCOMPARE(modMain::TodayDate, std::string("2026-12-05"));
-    QCOMPARE(int(modMain::TodayMonth), 12);
+    QVERIFY(Main(teststate::State(), countingWindows()));
+    QCOMPARE(teststate::State().todayDate(), std::string("2026-12-05"));
+    QCOMPARE(int(teststate::State().todayMonth()), 12);
 }
 
 void TestStartup::unusableLinesReportedOnce_data()
@@ -224,7 +221,7 @@ void TestStartup::unusableLinesReportedOnce()
     QFETCH(QByteArray, contents);
     QFETCH(QString, numbers);
     QVERIFY(folder_->write(contents));
-    QVERIFY(modMain::Main(countingWindows()));
+    QVERIFY(Main(teststate::State(), countingWindows()));
     const QStringList messages = shown();
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].startsWith(numbers), qPrintable(messages[0]));
@@ -238,7 +235,7 @@ void TestStartup::secondKestrowRefused()
     const std::string dataFile = QFile::encodeName(folder_->dataPath()).toStdString();
     kestrow::DataStore first(dataFile, dataFile + ".tmp");
     QVERIFY(first.open());
-    QVERIFY(!modMain::Main(countingWindows()));
+    QVERIFY(!Main(teststate::State(), countingWindows()));
     QCOMPARE(order_, QStringList{});
     const QStringList messages = shown();
     QCOMPARE(messages.size(), 1);

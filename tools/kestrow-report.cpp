@@ -3,20 +3,23 @@
 // created beside it, so it can run while Kestrow itself is open. The figures come from
 // the same Compute, MakeLabels and DueLines the main window calls.
 
-#include "budget.h"
-#include "datastore.h"
-#include "dates.h"
-#include "numfmt.h"
-#include "programfolder.h"
-#include "record.h"
-#include "systemdate.h"
-#include "textcodec.h"
-#include "version.h"
+#include "budget/budget.h"
+#include "core/datastore.h"
+#include "core/dates.h"
+#include "core/numfmt.h"
+#include "core/record.h"
+#include "platform/programfolder.h"
+#include "platform/systemdate.h"
+#include "platform/textcodec.h"
+#include "platform/version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cerrno>
 #include <cmath>
@@ -107,112 +110,64 @@ QString ShownLine(const std::string& line)
 
 // --- JSON -------------------------------------------------------------------------------
 
-std::string JsonString(const QString& text)
+// JSON has no infinity: a total that overflowed is null.
+QJsonValue JsonNumber(double value)
 {
-    std::string out = "\"";
-    const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (u < 0x20 || u == 0x7F) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", u);
-                out += buf;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
 }
 
-std::string JsonString(const std::string& ascii)
+QJsonValue JsonText(const std::string& text)
 {
-    return JsonString(QString::fromStdString(ascii));
+    return QString::fromStdString(text);
 }
 
-// 17 significant digits read back to the same double. JSON has no infinity: a total that
-// overflowed is null.
-std::string JsonNumber(double value)
+QByteArray Json(const std::string& today, int horizon, int offset,
+                const kestrow::BudgetFigures& figures, const kestrow::BudgetLabels& labels,
+                const std::vector<std::string>& lines)
 {
-    if (!std::isfinite(value))
-        return "null";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.17g", value);
-    return buf;
-}
+    QJsonArray totals;
+    for (const double total : figures.monthTotals)
+        totals.append(JsonNumber(total));
 
-std::string Json(const std::string& today, int horizon, int offset,
-                 const kestrow::BudgetFigures& figures, const kestrow::BudgetLabels& labels,
-                 const std::vector<std::string>& lines)
-{
-    std::string out = "{\n";
-    const auto field = [&out](const char* key, const std::string& value, bool last = false) {
-        out += "  \"";
-        out += key;
-        out += "\": ";
-        out += value;
-        out += last ? "\n" : ",\n";
-    };
-    field("today", JsonString(today));
-    field("horizonMonths", std::to_string(horizon));
-    field("monthOffset", std::to_string(offset));
-    field("shownMonth", JsonString(figures.shownMonth));
-    field("dueMonthKey", std::to_string(figures.dueMonthKey));
-    field("monthlyRequired", JsonNumber(figures.monthlyRequired));
-    field("billsDue", JsonNumber(figures.billsDue));
-    field("freedAmount", JsonNumber(figures.freedAmount));
-    field("netRequirement", JsonNumber(figures.netRequirement));
-    field("totalThisMonth", JsonNumber(figures.totalThisMonth));
-
-    std::string totals = "[";
-    for (std::size_t i = 0; i < figures.monthTotals.size(); ++i) {
-        if (i > 0)
-            totals += i % 8 == 0 ? ",\n    " : ", ";
-        totals += JsonNumber(figures.monthTotals[i]);
-    }
-    field("monthTotals", totals + "]");
-
-    std::string due = "[";
+    QJsonArray due;
     for (std::size_t i = 0; i < figures.due.size(); ++i) {
         const auto& entry = figures.due[i];
         const ShownRecord shown = Shown(entry.type, entry.name);
-        due += i > 0 ? ",\n    {" : "\n    {";
-        due += "\"record\": " + std::to_string(entry.recordNumber);
-        due += ", \"date\": " + JsonString(platform::DecodeText(entry.effectiveDate));
-        due += ", \"amount\": " + JsonNumber(entry.amount);
-        due += ", \"type\": " + JsonString(shown.type);
-        due += ", \"name\": " + JsonString(shown.name);
-        due += ", \"line\": " + JsonString(ShownLine(lines[i]));
-        due += "}";
+        due.append(QJsonObject{
+            {QStringLiteral("record"), entry.recordNumber},
+            {QStringLiteral("date"), platform::DecodeText(entry.effectiveDate)},
+            {QStringLiteral("amount"), JsonNumber(entry.amount)},
+            {QStringLiteral("type"), shown.type},
+            {QStringLiteral("name"), shown.name},
+            {QStringLiteral("line"), ShownLine(lines[i])},
+        });
     }
-    field("due", due + (figures.due.empty() ? "]" : "\n  ]"));
 
-    std::string labelObject = "{";
-    labelObject += "\"lab1\": " + JsonString(labels.lab1);
-    labelObject += ", \"lab2\": " + JsonString(labels.lab2);
-    labelObject += ", \"lab3\": " + JsonString(labels.lab3);
-    labelObject += ", \"lab4\": " + JsonString(labels.lab4);
-    labelObject += ", \"labE\": " + JsonString(labels.labE);
-    labelObject += ", \"labF\": " + JsonString(labels.labF);
-    field("labels", labelObject + "}", true);
-    return out + "}\n";
+    // The label keys are those of the main window's controls, which scripts know them by.
+    const QJsonObject labelObject{
+        {QStringLiteral("lab1"), JsonText(labels.monthlyRequired)},
+        {QStringLiteral("lab2"), JsonText(labels.totalThisMonth)},
+        {QStringLiteral("lab3"), JsonText(labels.billsDue)},
+        {QStringLiteral("lab4"), JsonText(labels.netRequirement)},
+        {QStringLiteral("labE"), JsonText(labels.dueCaption)},
+        {QStringLiteral("labF"), JsonText(labels.chartCaption)},
+    };
+    const QJsonObject report{
+        {QStringLiteral("today"), JsonText(today)},
+        {QStringLiteral("horizonMonths"), horizon},
+        {QStringLiteral("monthOffset"), offset},
+        {QStringLiteral("shownMonth"), JsonText(figures.shownMonth)},
+        {QStringLiteral("dueMonthKey"), figures.dueMonthKey},
+        {QStringLiteral("monthlyRequired"), JsonNumber(figures.monthlyRequired)},
+        {QStringLiteral("billsDue"), JsonNumber(figures.billsDue)},
+        {QStringLiteral("freedAmount"), JsonNumber(figures.freedAmount)},
+        {QStringLiteral("netRequirement"), JsonNumber(figures.netRequirement)},
+        {QStringLiteral("totalThisMonth"), JsonNumber(figures.totalThisMonth)},
+        {QStringLiteral("monthTotals"), totals},
+        {QStringLiteral("due"), due},
+        {QStringLiteral("labels"), labelObject},
+    };
+    return QJsonDocument(report).toJson(QJsonDocument::Indented);
 }
 
 // --- Text -------------------------------------------------------------------------------
@@ -228,10 +183,10 @@ std::string Trimmed(const std::string& figure)
 std::string Text(const kestrow::BudgetLabels& labels, const std::vector<std::string>& lines)
 {
     const std::pair<const char*, std::string> rows[] = {
-        {"Monthly amount required", Trimmed(labels.lab1)},
-        {"Total amount this month", Trimmed(labels.lab2)},
-        {"Bills due this month", Trimmed(labels.lab3)},
-        {"Net requirement is", Trimmed(labels.lab4)},
+        {"Monthly amount required", Trimmed(labels.monthlyRequired)},
+        {"Total amount this month", Trimmed(labels.totalThisMonth)},
+        {"Bills due this month", Trimmed(labels.billsDue)},
+        {"Net requirement is", Trimmed(labels.netRequirement)},
     };
     std::size_t width = 0;
     for (const auto& row : rows)
@@ -243,10 +198,10 @@ std::string Text(const kestrow::BudgetLabels& labels, const std::vector<std::str
         caption.resize(25, ' ');
         out += caption + std::string(width - row.second.size(), ' ') + row.second + "\n";
     }
-    out += "\n" + labels.labE + "\n";
+    out += "\n" + labels.dueCaption + "\n";
     for (const std::size_t i : kestrow::SortedOrder(lines))
         out += ShownLine(lines[i]).toStdString() + "\n";
-    out += "\n" + labels.labF + "\n";
+    out += "\n" + labels.chartCaption + "\n";
     return out;
 }
 
@@ -349,7 +304,7 @@ int main(int argc, char* argv[])
                  .arg(line));
     }
 
-    const int horizon = kestrow::LargestDuration(parsed.records, 120);
+    const int horizon = kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon);
     if (*offset > horizon)
         return offsetError(QString::number(horizon));
 
@@ -368,9 +323,10 @@ int main(int argc, char* argv[])
 
     const kestrow::BudgetLabels labels = kestrow::MakeLabels(figures);
     const std::vector<std::string> lines = kestrow::DueLines(figures.due);
-    const std::string out = parser.isSet(jsonOption)
-                                ? Json(today, horizon, *offset, figures, labels, lines)
-                                : Text(labels, lines);
+    const std::string out =
+        parser.isSet(jsonOption)
+            ? Json(today, horizon, *offset, figures, labels, lines).toStdString()
+            : Text(labels, lines);
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         Fail(QStringLiteral("cannot write the report: %1")
                  .arg(QString::fromLocal8Bit(std::strerror(errno))));

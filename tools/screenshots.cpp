@@ -2,17 +2,17 @@
 // small sample data file and a fixed today (2026-06-15), so the pictures in docs/ can be
 // made again after any change to a window and compared. Runs start-up as the program
 // does, in a temporary folder of its own; message boxes are recorded, never shown.
-#include "frmadd.h"
-#include "frmchange.h"
-#include "frmchangedollar.h"
-#include "frmedit.h"
-#include "frmintro.h"
-#include "frmmain.h"
-#include "messages.h"
-#include "modmain.h"
-#include "programfolder.h"
-#include "startup.h"
-#include "systemdate.h"
+#include "app/appstate.h"
+#include "app/startup.h"
+#include "forms/addrecorddialog.h"
+#include "forms/changeamountdialog.h"
+#include "forms/editrecorddialog.h"
+#include "forms/entrylistdialog.h"
+#include "forms/introdialog.h"
+#include "forms/mainwindow.h"
+#include "platform/messages.h"
+#include "platform/programfolder.h"
+#include "platform/systemdate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -78,35 +78,32 @@ int main(int argc, char** argv)
     platform::MessageTestHook::install();
 
     bool ok = true;
-    modMain::StartupWindows windows;
+    AppState state;
+    StartupWindows windows;
     windows.showIntroduction = [] {};
     windows.showMain = [&] {
-        frmMain main;
+        MainWindow main(state);
         ok = Save(&main, out, QStringLiteral("main-window")) && ok;
 
-        modMain::DollarMonths = 12;
-        modMain::DollarAmount = 1234.5;
-        frmChangeDollar dollar(&main);
+        ChangeAmountDialog dollar(12, 1234.5, &main);
         ok = Save(&dollar, out, QStringLiteral("change-dollar")) && ok;
 
-        frmEdit list(&main);
+        EntryListDialog list(state, &main);
         ok = Save(&list, out, QStringLiteral("entry-list")) && ok;
 
-        frmIntro intro(&main);
+        IntroDialog intro(state, &main);
         ok = Save(&intro, out, QStringLiteral("introduction")) && ok;
 
-        frmAdd add(&main);
+        AddRecordDialog add(state, &main);
         ok = Save(&add, out, QStringLiteral("add-record")) && ok;
 
-        modMain::EditIndex = 1;
-        frmChange change(&main);
+        EditRecordDialog change(state, 1, &main);
         ok = Save(&change, out, QStringLiteral("edit-record")) && ok;
     };
-    if (!modMain::Main(windows)) {
+    if (!Main(state, windows)) {
         std::fprintf(stderr, "kestrow-screenshots: start-up failed: %s\n",
                      qPrintable(platform::MessageTestHook::takeShown().join(QLatin1Char(' '))));
         return 1;
     }
-    modMain::CloseData();
     return ok ? 0 : 1;
 }

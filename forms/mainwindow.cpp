@@ -1,17 +1,15 @@
-#include "frmmain.h"
+#include "forms/mainwindow.h"
 
-#include "budget.h"
-#include "dates.h"
-#include "ending.h"
-#include "frmchangedollar.h"
-#include "frmedit.h"
-#include "messages.h"
-#include "modmain.h"
-#include "numfmt.h"
-#include "record.h"
-#include "savingschart.h"
-#include "textcodec.h"
-#include "widgets.h"
+#include "app/appstate.h"
+#include "budget/budget.h"
+#include "core/record.h"
+#include "forms/changeamountdialog.h"
+#include "forms/entrylistdialog.h"
+#include "forms/savingschart.h"
+#include "platform/ending.h"
+#include "platform/messages.h"
+#include "platform/textcodec.h"
+#include "platform/widgets.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -19,62 +17,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-namespace payment {
-
-namespace {
-
-// Year and month as the month count year * 12 + (month - 1), back to text as "0000-00".
-std::string YearMonthText(std::int64_t year, std::int64_t month)
+MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), state_(state)
 {
-    // month is at least 1 here; carrying by division is the "while above 12" loop of
-    // the stored arithmetic without its run time for huge durations.
-    year += (month - 1) / 12;
-    month = (month - 1) % 12 + 1;
-    return kestrow::FormatPadded(long(year), 4) + "-" + kestrow::FormatPadded(long(month), 2);
-}
-
-} // namespace
-
-std::optional<std::string> SteppedLine(std::string_view line)
-{
-    auto fields = kestrow::SplitFields(line);
-    if (fields.size() < 5)
-        return std::nullopt;
-    auto parts = kestrow::SplitText(fields[kestrow::FieldDate], '-');
-    if (parts.size() < 2)
-        return std::nullopt;
-    const auto year = kestrow::ParseWhole(parts[0]);
-    const auto month = kestrow::ParseWhole(parts[1]);
-    if (!year || !month)
-        return std::nullopt;
-    const std::string yearMonth = YearMonthText(*year, std::int64_t(*month) + 1);
-    parts[0] = yearMonth.substr(0, yearMonth.size() - 3);
-    parts[1] = yearMonth.substr(yearMonth.size() - 2);
-    std::string date = parts[0];
-    for (std::size_t i = 1; i < parts.size(); ++i)
-        date += "-" + parts[i];
-    fields[kestrow::FieldDate] = date;
-    return kestrow::JoinFields(fields);
-}
-
-std::optional<std::string> PaidDate(std::string_view todayDate, std::int64_t months)
-{
-    const auto parts = kestrow::SplitText(todayDate, '-');
-    if (parts.size() < 3 || months < 0)
-        return std::nullopt;
-    const auto year = kestrow::ParseWhole(parts[0]);
-    const auto month = kestrow::ParseWhole(parts[1]);
-    std::int64_t monthCount = 0;
-    if (!year || !month || *month < 1 || __builtin_add_overflow(*month, months, &monthCount))
-        return std::nullopt;
-    return YearMonthText(*year, monthCount) + "-" + parts[2];
-}
-
-} // namespace payment
-
-frmMain::frmMain(QWidget* parent) : QWidget(parent)
-{
-    Form_Initialize();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Kestrow Budget Calculator"));
     setFixedSize(platform::Twips(9165), platform::Twips(4425));
@@ -99,18 +43,18 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
         return b;
     };
 
-    labA = label("labA", QStringLiteral("Monthly amount required"), 255, 180, 1815, 255);
+    label("labA", QStringLiteral("Monthly amount required"), 255, 180, 1815, 255);
     lab1 = label("lab1", {}, 2175, 180, 975, 255,
                  QStringLiteral("This is the amount of new money required each month"));
-    labB = label("labB", QStringLiteral("Total amount this month"), 255, 540, 1815, 255);
+    label("labB", QStringLiteral("Total amount this month"), 255, 540, 1815, 255);
     lab2 = label("lab2", {}, 2175, 540, 975, 255,
                  QStringLiteral("This is the total number of dollars required this month, "
                                 "assuming that all of the items to the right are paid in "
                                 "this month"));
-    labC = label("labC", QStringLiteral("Bills due this month"), 255, 900, 1815, 255);
+    label("labC", QStringLiteral("Bills due this month"), 255, 900, 1815, 255);
     lab3 = label("lab3", {}, 2160, 900, 975, 255,
                  QStringLiteral("This is the amount required to pay the items to the right"));
-    labD = label("labD", QStringLiteral("Net requirement is"), 255, 1260, 1815, 255);
+    label("labD", QStringLiteral("Net requirement is"), 255, 1260, 1815, 255);
     lab4 = label("lab4", {}, 2160, 1260, 975, 255,
                  QStringLiteral("This is the amount required against future items"));
     // The figures end in a blank and line up on their right edge.
@@ -164,33 +108,28 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     picGraph->setObjectName(QStringLiteral("picGraph"));
     platform::Place(picGraph, 120, 3120, 8955, 1275);
 
-    connect(lstDue, &QListWidget::itemSelectionChanged, this, &frmMain::lstDue_Click);
-    connect(cmdPrev, &QPushButton::clicked, this, &frmMain::cmdPrev_Click);
-    connect(cmdNext, &QPushButton::clicked, this, &frmMain::cmdNext_Click);
-    connect(cmdZero, &QPushButton::clicked, this, &frmMain::cmdZero_Click);
-    connect(cmdPrevYr, &QPushButton::clicked, this, &frmMain::cmdPrevYr_Click);
-    connect(cmdNextYr, &QPushButton::clicked, this, &frmMain::cmdNextYr_Click);
-    connect(cmdStep, &QPushButton::clicked, this, &frmMain::cmdStep_Click);
-    connect(cmdPay, &QPushButton::clicked, this, &frmMain::cmdPay_Click);
-    connect(cmdNoPay, &QPushButton::clicked, this, &frmMain::cmdNoPay_Click);
-    connect(cmdEdit, &QPushButton::clicked, this, &frmMain::cmdEdit_Click);
-    connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    connect(lstDue, &QListWidget::itemSelectionChanged, this, &MainWindow::lstDue_Click);
+    connect(cmdPrev, &QPushButton::clicked, this, &MainWindow::cmdPrev_Click);
+    connect(cmdNext, &QPushButton::clicked, this, &MainWindow::cmdNext_Click);
+    connect(cmdZero, &QPushButton::clicked, this, &MainWindow::cmdZero_Click);
+    connect(cmdPrevYr, &QPushButton::clicked, this, &MainWindow::cmdPrevYr_Click);
+    connect(cmdNextYr, &QPushButton::clicked, this, &MainWindow::cmdNextYr_Click);
+    connect(cmdStep, &QPushButton::clicked, this, &MainWindow::cmdStep_Click);
+    connect(cmdPay, &QPushButton::clicked, this, &MainWindow::cmdPay_Click);
+    connect(cmdNoPay, &QPushButton::clicked, this, &MainWindow::cmdNoPay_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &MainWindow::cmdEdit_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &MainWindow::cmdExit_Click);
     // The list takes the keys first: arrows choose a due payment, Enter opens the entries.
     lstDue->setFocus();
 
     Form_Load();
 }
 
-void frmMain::Form_Initialize()
-{
-    monthOffset_ = 0;
-}
-
-void frmMain::Form_Load()
+void MainWindow::Form_Load()
 {
     lstDue_Click();
 
-    const int horizon = modMain::HorizonMonths;
+    const int horizon = state_.horizonMonths();
     cmdPrev->setEnabled(monthOffset_ != 0);
     cmdPrevYr->setEnabled(monthOffset_ >= 12);
     cmdZero->setEnabled(monthOffset_ != 0);
@@ -198,8 +137,8 @@ void frmMain::Form_Load()
     cmdNextYr->setEnabled(monthOffset_ <= horizon - 12);
 
     std::vector<std::string> lines;
-    if (modMain::HasData()) {
-        const kestrow::Status read = modMain::Data().readLines(lines);
+    if (state_.hasData()) {
+        const kestrow::Status read = state_.data().readLines(lines);
         if (!read)
             platform::ShowError(this, QString::fromStdString(read.message));
     }
@@ -208,16 +147,15 @@ void frmMain::Form_Load()
     const kestrow::ParsedFile parsed = kestrow::ParseLines(lines);
     kestrow::BudgetInput input;
     input.records = &parsed.records;
-    input.todayDate = modMain::TodayDate;
-    input.horizonMonths = modMain::HorizonMonths;
+    input.todayDate = state_.todayDate();
+    input.horizonMonths = state_.horizonMonths();
     input.monthOffset = monthOffset_;
     kestrow::BudgetFigures figures = kestrow::Compute(input);
     const kestrow::BudgetLabels labels = kestrow::MakeLabels(figures);
 
-    labE->setText(QString::fromStdString(labels.labE));
+    labE->setText(QString::fromStdString(labels.dueCaption));
     lstDue->setAccessibleName(labE->text());
-    modMain::DueMonthKey = figures.dueMonthKey;
-    modMain::MonthTotals = std::move(figures.monthTotals);
+    monthTotals_ = std::move(figures.monthTotals);
 
     // Sorted once here rather than by the list on every insertion: the order is the
     // case-insensitive text order, which for these lines is date order.
@@ -232,22 +170,22 @@ void frmMain::Form_Load()
     lstDue->setUpdatesEnabled(true);
 
     freedAmount_ = figures.freedAmount;
-    labF->setText(QString::fromStdString(labels.labF));
-    lab1->setText(QString::fromStdString(labels.lab1));
-    lab2->setText(QString::fromStdString(labels.lab2));
-    lab3->setText(QString::fromStdString(labels.lab3));
-    lab4->setText(QString::fromStdString(labels.lab4));
+    labF->setText(QString::fromStdString(labels.chartCaption));
+    lab1->setText(QString::fromStdString(labels.monthlyRequired));
+    lab2->setText(QString::fromStdString(labels.totalThisMonth));
+    lab3->setText(QString::fromStdString(labels.billsDue));
+    lab4->setText(QString::fromStdString(labels.netRequirement));
 
     DrawChart();
 }
 
-void frmMain::DrawChart()
+void MainWindow::DrawChart()
 {
-    picGraph->setPlan(MakeChartPlan(modMain::MonthTotals, freedAmount_, modMain::HorizonMonths,
-                                    modMain::TodayMonth, monthOffset_));
+    picGraph->setPlan(MakeChartPlan(monthTotals_, freedAmount_, state_.horizonMonths(),
+                                    state_.todayMonth(), monthOffset_));
 }
 
-void frmMain::lstDue_Click()
+void MainWindow::lstDue_Click()
 {
     const bool one = lstDue->selectedItems().size() == 1;
     cmdPay->setEnabled(one);
@@ -255,90 +193,70 @@ void frmMain::lstDue_Click()
     cmdStep->setEnabled(one && monthOffset_ == 0);
 }
 
-void frmMain::navigate(int newOffset)
+void MainWindow::navigate(int newOffset)
 {
     monthOffset_ = static_cast<std::int16_t>(newOffset);
     lstDue->clear();
     Form_Load();
 }
 
-void frmMain::cmdPrev_Click()
+void MainWindow::cmdPrev_Click()
 {
     navigate(monthOffset_ - 1);
 }
-void frmMain::cmdNext_Click()
+void MainWindow::cmdNext_Click()
 {
     navigate(monthOffset_ + 1);
 }
-void frmMain::cmdZero_Click()
+void MainWindow::cmdZero_Click()
 {
     navigate(0);
 }
-void frmMain::cmdPrevYr_Click()
+void MainWindow::cmdPrevYr_Click()
 {
     navigate(monthOffset_ - 12);
 }
-void frmMain::cmdNextYr_Click()
+void MainWindow::cmdNextYr_Click()
 {
     navigate(monthOffset_ + 12);
 }
 
-void frmMain::cmdStep_Click()
+void MainWindow::cmdStep_Click()
 {
     changeSelected(false);
 }
-void frmMain::cmdPay_Click()
+void MainWindow::cmdPay_Click()
 {
     changeSelected(true);
 }
 
-void frmMain::cmdNoPay_Click()
+void MainWindow::cmdNoPay_Click()
 {
     lstDue->clearSelection();
 }
 
-std::string frmMain::paidLine(const std::string& line)
-{
-    auto fields = kestrow::SplitFields(line);
-    if (fields.size() < 5)
-        return line;
-    const auto duration = kestrow::ParseWhole(fields[kestrow::FieldDuration]);
-    const auto oldAmount = kestrow::ParseAmount(fields[kestrow::FieldAmount]);
-    if (!duration || *duration > 32767 || !oldAmount)
-        return line;
-    const auto date = payment::PaidDate(modMain::TodayDate, *duration);
-    if (!date)
-        return line;
-    fields[kestrow::FieldDate] = *date;
-
-    modMain::DollarMonths = static_cast<std::int16_t>(*duration);
-    modMain::DollarAmount = *oldAmount;
-    frmChangeDollar dlg(this);
-    dlg.exec();
-    // The amount is rewritten only when the user confirmed a different one; otherwise the
-    // stored text stays as it was, whatever its form.
-    if (modMain::DollarAmount != *oldAmount)
-        fields[kestrow::FieldAmount] = kestrow::FormatAmount(modMain::DollarAmount);
-    return kestrow::JoinFields(fields);
-}
-
-void frmMain::changeSelected(bool pay)
+void MainWindow::changeSelected(bool pay)
 {
     const QList<QListWidgetItem*> selected = lstDue->selectedItems();
-    if (selected.size() != 1 || !modMain::HasData())
+    if (selected.size() != 1 || !state_.hasData())
         return;
     const std::int32_t n = selected.front()->data(Qt::UserRole).toInt();
 
-    kestrow::Rewrite rewrite = modMain::Data().beginRewrite();
+    kestrow::Rewrite rewrite = state_.data().beginRewrite();
     kestrow::Status done = rewrite.startStatus();
     if (rewrite.active()) {
         // A line that cannot be changed is written back as it was.
         if (const std::optional<std::string> line = rewrite.copyUntil(n)) {
             std::string changed = *line;
-            if (pay)
-                changed = paidLine(*line);
-            else if (auto stepped = payment::SteppedLine(*line))
+            if (pay) {
+                if (const auto terms = kestrow::PayTermsOf(*line, state_.todayDate())) {
+                    ChangeAmountDialog dialog(terms->months, terms->amount, this);
+                    dialog.exec();
+                    changed = kestrow::PaidLine(*line, *terms, dialog.amount());
+                }
+            } else if (auto stepped = kestrow::SteppedLine(*line)) {
                 changed = *stepped;
+            }
             if (platform::ProgramEnding()) {
                 rewrite.abandon();
                 return;
@@ -355,22 +273,24 @@ void frmMain::changeSelected(bool pay)
     Form_Load();
 }
 
-void frmMain::cmdEdit_Click()
+void MainWindow::cmdEdit_Click()
 {
-    frmEdit dlg(this);
-    dlg.exec();
+    {
+        EntryListDialog dialog(state_, this);
+        dialog.exec();
+    }
     if (platform::ProgramEnding())
         return;
     lstDue->clear();
     Form_Load();
 }
 
-void frmMain::cmdExit_Click()
+void MainWindow::cmdExit_Click()
 {
     platform::EndProgram();
 }
 
-void frmMain::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!platform::ProgramEnding())
         cmdExit_Click();
@@ -379,7 +299,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 // A plain window has no default button of its own: Enter anywhere that does not use it
 // (the due list, the labels) presses "Edit Entries".
-void frmMain::keyPressEvent(QKeyEvent* event)
+void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdEdit->isEnabled()) {
         cmdEdit->click();

@@ -1,33 +1,33 @@
 #pragma once
-// "Edit a record": the record whose number the entry list put in modMain::EditIndex, in
-// five boxes. The form is one rewrite of the data file spread over its life: loading it
-// copies the records before the edited one to the scratch file, "Accept" writes the
-// changed record and the rest and puts the new file in place, and "Cancel" (also Esc and
-// the close box) removes the scratch file, leaving the data file as it was.
+// "Edit a record": one record, given by its record number, in five boxes. The form is one rewrite
+// of the data file spread over its life: loading it copies the records before the edited one to the
+// scratch file, "Accept" writes the changed record and the rest and puts the new file in place, and
+// "Cancel" (also Esc and the close box) removes the scratch file, leaving the data file as it was.
 //
-// "Accept" refuses what the rest of Kestrow could not read back (empty boxes, a date that
-// is not a four-digit year with month 1 to 12 and day 1 to 31, an amount that is not a
-// number, a duration that is not a whole number from 1 to 32767, a "|" anywhere); the
-// form then stays open and the data file is untouched.
+// "Accept" refuses what the rest of Kestrow could not read back, by the same rule as the
+// add form (kestrow::CheckTypedFields); the form then stays open and the data file is
+// untouched.
 
-#include "datastore.h"
+#include "core/datastore.h"
 
 #include <QDialog>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
+class AppState;
 class QEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class frmChange : public QDialog
+class EditRecordDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmChange(QWidget* parent = nullptr);
-    ~frmChange() override;
+    EditRecordDialog(AppState& state, std::int32_t recordNumber, QWidget* parent = nullptr);
+    ~EditRecordDialog() override;
 
     static constexpr int kBoxes = 5; // name, type, date, amount, duration
     QLineEdit* txtIn[kBoxes] = {};
@@ -53,10 +53,10 @@ private:
     // The leaving step of the date box; false when the date was refused.
     bool leaveDate();
     void leaveAmount();
-    // The checks of "Accept"; false (after telling the user) when a box is refused.
-    bool boxesAcceptable();
     void refuse(int index, const QString& message);
 
+    AppState& state_;
+    const std::int32_t recordNumber_;
     QLabel* Label[kBoxes + 1] = {};
     std::optional<kestrow::Rewrite> rewrite_;
     bool loaded_ = false;

@@ -1,7 +1,7 @@
 #pragma once
 // "Change Dollar Amount?": shown by Pay half way through its rewrite of the data file,
-// so the user can give the next payment a new amount. It reads modMain::DollarMonths
-// and modMain::DollarAmount and writes DollarAmount only on "Change".
+// so the user can give the next payment a new amount. It is given the payment's period
+// and amount; amount() is the new amount after "Change", the given one otherwise.
 
 #include <QDialog>
 
@@ -11,11 +11,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class frmChangeDollar : public QDialog
+class ChangeAmountDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmChangeDollar(QWidget* parent = nullptr);
+    ChangeAmountDialog(int months, double amount, QWidget* parent = nullptr);
+
+    double amount() const { return amount_; }
 
     QLabel* labA = nullptr;
     QPushButton* cmdChange = nullptr;
@@ -36,4 +38,7 @@ private:
     void cmdIncrease_Click(int Index);
     void cmdChange_Click();
     void cmdNoChange_Click();
+
+    const int months_;
+    double amount_;
 };

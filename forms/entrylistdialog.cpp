@@ -1,15 +1,15 @@
-#include "frmedit.h"
+#include "forms/entrylistdialog.h"
 
-#include "ending.h"
-#include "entryrows.h"
-#include "frmadd.h"
-#include "frmchange.h"
-#include "frmintro.h"
-#include "messages.h"
-#include "modmain.h"
-#include "printer.h"
-#include "textcodec.h"
-#include "widgets.h"
+#include "app/appstate.h"
+#include "budget/entryrows.h"
+#include "forms/addrecorddialog.h"
+#include "forms/editrecorddialog.h"
+#include "forms/introdialog.h"
+#include "platform/ending.h"
+#include "platform/messages.h"
+#include "platform/printer.h"
+#include "platform/textcodec.h"
+#include "platform/widgets.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -29,7 +29,7 @@ struct OrderButton
     int width;
 };
 
-constexpr OrderButton kOrderButtons[frmEdit::kOrders] = {
+constexpr OrderButton kOrderButtons[EntryListDialog::kOrders] = {
     {"Name", "Sort the list by Name", 60, 915},
     {"Type", "Sort the list by Type", 1080, 915},
     {"Date", "Sort the list by Date", 2070, 915},
@@ -57,7 +57,7 @@ void ReportStatus(QWidget* parent, const kestrow::Status& status)
 
 } // namespace
 
-frmEdit::frmEdit(QWidget* parent) : QDialog(parent)
+EntryListDialog::EntryListDialog(AppState& state, QWidget* parent) : QDialog(parent), state_(state)
 {
     setObjectName(QStringLiteral("frmEdit"));
     setWindowTitle(QStringLiteral("Edit Entries"));
@@ -79,7 +79,7 @@ frmEdit::frmEdit(QWidget* parent) : QDialog(parent)
     lstDisplay->setSortingEnabled(false);
     platform::Place(lstDisplay, 60, 60, 6795, 1950);
 
-    fraSortHow = new QFrame(this);
+    auto* fraSortHow = new QFrame(this);
     fraSortHow->setObjectName(QStringLiteral("fraSortHow"));
     fraSortHow->setFrameShape(QFrame::NoFrame);
     platform::Place(fraSortHow, 548, 2280, 5835, 195);
@@ -103,24 +103,25 @@ frmEdit::frmEdit(QWidget* parent) : QDialog(parent)
     cmdEdit->setEnabled(false);
     cmdDelete->setEnabled(false);
 
-    connect(lstDisplay, &QListWidget::itemSelectionChanged, this, &frmEdit::lstDisplay_Click);
+    connect(lstDisplay, &QListWidget::itemSelectionChanged, this,
+            &EntryListDialog::lstDisplay_Click);
     for (int i = 0; i < kOrders; ++i) {
         connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
                 Option1_Click(i);
         });
     }
-    connect(cmdAdd, &QPushButton::clicked, this, &frmEdit::cmdAdd_Click);
-    connect(cmdEdit, &QPushButton::clicked, this, &frmEdit::cmdEdit_Click);
-    connect(cmdDelete, &QPushButton::clicked, this, &frmEdit::cmdDelete_Click);
-    connect(cmdPrint, &QPushButton::clicked, this, &frmEdit::cmdPrint_Click);
-    connect(cmdDone, &QPushButton::clicked, this, &frmEdit::cmdDone_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &EntryListDialog::cmdAdd_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &EntryListDialog::cmdEdit_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &EntryListDialog::cmdDelete_Click);
+    connect(cmdPrint, &QPushButton::clicked, this, &EntryListDialog::cmdPrint_Click);
+    connect(cmdDone, &QPushButton::clicked, this, &EntryListDialog::cmdDone_Click);
 
     Form_Load();
     lstDisplay->setFocus();
 }
 
-int frmEdit::chosenOrder() const
+int EntryListDialog::chosenOrder() const
 {
     for (int i = 0; i < kOrders; ++i) {
         if (Option1[i]->isChecked())
@@ -129,18 +130,18 @@ int frmEdit::chosenOrder() const
     return 0;
 }
 
-void frmEdit::Form_Load()
+void EntryListDialog::Form_Load()
 {
     lstDisplay->clear();
     lstDisplay_Click();
-    if (!modMain::HasData())
+    if (!state_.hasData())
         return;
     std::vector<std::string> lines;
-    const kestrow::Status read = modMain::Data().readLines(lines);
+    const kestrow::Status read = state_.data().readLines(lines);
     if (!read)
         platform::ShowError(this, QString::fromStdString(read.message));
     const auto rows = kestrow::SortedEntryRows(
-        lines, static_cast<kestrow::EntryOrder>(chosenOrder()), modMain::TodayDate);
+        lines, static_cast<kestrow::EntryOrder>(chosenOrder()), state_.todayDate());
     for (const auto& row : rows) {
         auto* item = new QListWidgetItem(platform::DecodeText(row.text));
         item->setData(Qt::UserRole, row.recordNumber);
@@ -149,45 +150,44 @@ void frmEdit::Form_Load()
     lstDisplay_Click();
 }
 
-void frmEdit::lstDisplay_Click()
+void EntryListDialog::lstDisplay_Click()
 {
     const auto selected = lstDisplay->selectedItems().size();
     cmdDelete->setEnabled(selected >= 1);
     cmdEdit->setEnabled(selected == 1);
 }
 
-void frmEdit::Option1_Click(int /*Index*/)
+void EntryListDialog::Option1_Click(int /*Index*/)
 {
     Form_Load();
 }
 
-void frmEdit::cmdAdd_Click()
+void EntryListDialog::cmdAdd_Click()
 {
     {
-        frmAdd dlg(this);
-        dlg.exec();
+        AddRecordDialog dialog(state_, this);
+        dialog.exec();
     }
     if (platform::ProgramEnding())
         return;
     Form_Load();
 }
 
-void frmEdit::cmdEdit_Click()
+void EntryListDialog::cmdEdit_Click()
 {
     const auto selected = lstDisplay->selectedItems();
     if (selected.size() != 1)
         return;
-    modMain::EditIndex = selected.front()->data(Qt::UserRole).toInt();
     {
-        frmChange dlg(this);
-        dlg.exec();
+        EditRecordDialog dialog(state_, selected.front()->data(Qt::UserRole).toInt(), this);
+        dialog.exec();
     }
     if (platform::ProgramEnding())
         return;
     Form_Load();
 }
 
-void frmEdit::cmdDelete_Click()
+void EntryListDialog::cmdDelete_Click()
 {
     // Record numbers in the order of the rows; the store sorts them and drops each line
     // in one rewrite, so the numbers still name the lines they were read from.
@@ -197,13 +197,13 @@ void frmEdit::cmdDelete_Click()
         if (item->isSelected())
             numbers.push_back(item->data(Qt::UserRole).toInt());
     }
-    if (numbers.empty() || !modMain::HasData())
+    if (numbers.empty() || !state_.hasData())
         return;
-    ReportStatus(this, modMain::Data().rewriteDeleting(numbers));
-    if (modMain::Data().length() == 0) {
+    ReportStatus(this, state_.data().rewriteDeleting(numbers));
+    if (state_.data().length() == 0) {
         {
-            frmIntro dlg(this);
-            dlg.exec();
+            IntroDialog dialog(state_, this);
+            dialog.exec();
         }
         if (platform::ProgramEnding())
             return;
@@ -211,7 +211,7 @@ void frmEdit::cmdDelete_Click()
     Form_Load();
 }
 
-void frmEdit::cmdPrint_Click()
+void EntryListDialog::cmdPrint_Click()
 {
     QStringList lines;
     lines.reserve(lstDisplay->count());
@@ -220,12 +220,12 @@ void frmEdit::cmdPrint_Click()
     platform::PrintLines(this, lines, QStringLiteral("Kestrow entries"));
 }
 
-void frmEdit::cmdDone_Click()
+void EntryListDialog::cmdDone_Click()
 {
     accept();
 }
 
-void frmEdit::keyPressEvent(QKeyEvent* event)
+void EntryListDialog::keyPressEvent(QKeyEvent* event)
 {
     const bool plain =
         event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;

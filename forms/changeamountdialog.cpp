@@ -1,9 +1,8 @@
-#include "frmchangedollar.h"
+#include "forms/changeamountdialog.h"
 
-#include "messages.h"
-#include "modmain.h"
-#include "numfmt.h"
-#include "widgets.h"
+#include "core/numfmt.h"
+#include "platform/messages.h"
+#include "platform/widgets.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -29,7 +28,8 @@ std::optional<double> AmountIn(QWidget* dialog, QLineEdit* box)
 
 } // namespace
 
-frmChangeDollar::frmChangeDollar(QWidget* parent) : QDialog(parent)
+ChangeAmountDialog::ChangeAmountDialog(int months, double amount, QWidget* parent)
+    : QDialog(parent), months_(months), amount_(amount)
 {
     setObjectName(QStringLiteral("frmChangeDollar"));
     setWindowTitle(QStringLiteral("Change Dollar Amount?"));
@@ -79,26 +79,25 @@ frmChangeDollar::frmChangeDollar(QWidget* parent) : QDialog(parent)
     for (QPushButton* b : findChildren<QPushButton*>())
         b->setAutoDefault(false);
 
-    connect(cmdChange, &QPushButton::clicked, this, &frmChangeDollar::cmdChange_Click);
-    connect(cmdNoChange, &QPushButton::clicked, this, &frmChangeDollar::cmdNoChange_Click);
-    connect(chkAddSub, &QCheckBox::toggled, this, &frmChangeDollar::chkAddSub_Click);
+    connect(cmdChange, &QPushButton::clicked, this, &ChangeAmountDialog::cmdChange_Click);
+    connect(cmdNoChange, &QPushButton::clicked, this, &ChangeAmountDialog::cmdNoChange_Click);
+    connect(chkAddSub, &QCheckBox::toggled, this, &ChangeAmountDialog::chkAddSub_Click);
 
     Form_Load();
 }
 
-void frmChangeDollar::Form_Load()
+void ChangeAmountDialog::Form_Load()
 {
-    const int months = modMain::DollarMonths;
     labA->setText(QStringLiteral("If you want to change the dollar amount for the payment due in "
                                  "%1 month%2, enter it here")
-                      .arg(months)
-                      .arg(months == 1 ? QString() : QStringLiteral("s")));
-    txtChange->setText(QString::fromStdString(kestrow::FormatDialogAmount(modMain::DollarAmount)));
+                      .arg(months_)
+                      .arg(months_ == 1 ? QString() : QStringLiteral("s")));
+    txtChange->setText(QString::fromStdString(kestrow::FormatDialogAmount(amount_)));
     chkAddSub_Click();
     cmdChange->setFocus();
 }
 
-void frmChangeDollar::chkAddSub_Click()
+void ChangeAmountDialog::chkAddSub_Click()
 {
     const QString prefix = chkAddSub->isChecked() ? QStringLiteral("Sub ") : QStringLiteral("Add ");
     for (int i = 0; i < 5; ++i)
@@ -107,7 +106,7 @@ void frmChangeDollar::chkAddSub_Click()
 
 // Each click starts from the text as it stands, already rounded to cents by the last
 // click, so clicks compound: Add 10% twice on 100.00 gives 121.00.
-void frmChangeDollar::cmdIncrease_Click(int Index)
+void ChangeAmountDialog::cmdIncrease_Click(int Index)
 {
     const auto amount = AmountIn(this, txtChange);
     if (!amount)
@@ -123,21 +122,21 @@ void frmChangeDollar::cmdIncrease_Click(int Index)
     txtChange->setText(QString::fromStdString(kestrow::FormatDialogAmount(changed)));
 }
 
-void frmChangeDollar::cmdChange_Click()
+void ChangeAmountDialog::cmdChange_Click()
 {
     const auto amount = AmountIn(this, txtChange);
     if (!amount)
         return;
-    modMain::DollarAmount = *amount;
+    amount_ = *amount;
     accept();
 }
 
-void frmChangeDollar::cmdNoChange_Click()
+void ChangeAmountDialog::cmdNoChange_Click()
 {
     QDialog::reject();
 }
 
-void frmChangeDollar::keyPressEvent(QKeyEvent* event)
+void ChangeAmountDialog::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
@@ -147,7 +146,7 @@ void frmChangeDollar::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void frmChangeDollar::reject()
+void ChangeAmountDialog::reject()
 {
     cmdNoChange_Click();
 }

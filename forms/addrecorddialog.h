@@ -11,15 +11,16 @@
 #include <QDialog>
 #include <QString>
 
+class AppState;
 class QEvent;
 class QLineEdit;
 class QPushButton;
 
-class frmAdd : public QDialog
+class AddRecordDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmAdd(QWidget* parent = nullptr);
+    explicit AddRecordDialog(AppState& state, QWidget* parent = nullptr);
 
     // Boxes in the order of the record's fields: name, type, date, amount, duration.
     static constexpr int kBoxes = 5;
@@ -28,10 +29,10 @@ public:
     QPushButton* cmdCancel = nullptr;
 
     void Form_Load();
-    // Per-key filter: a refused character is reported and replaced by 0.
-    void txtIn_KeyPress(int Index, char32_t& KeyAscii);
-    // The check on leaving a box; Cancel keeps the focus in it.
-    void txtIn_Validate(int Index, bool& Cancel);
+    // Per-key filter: the key as typed, or 0 when it is refused (and reported).
+    char32_t txtIn_KeyPress(int Index, char32_t KeyAscii);
+    // The check on leaving a box: false keeps the focus in it.
+    bool txtIn_Validate(int Index);
     void cmdUseIt_Click();
     void cmdCancel_Click();
 
@@ -51,5 +52,6 @@ private:
 
     void setBox(int index, const QString& text);
 
+    AppState& state_;
     QString accepted_[kBoxes]; // each box's text after its last accepted change
 };

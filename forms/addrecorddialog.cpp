@@ -1,12 +1,12 @@
-#include "frmadd.h"
+#include "forms/addrecorddialog.h"
 
-#include "dates.h"
-#include "messages.h"
-#include "modmain.h"
-#include "numfmt.h"
-#include "record.h"
-#include "textcodec.h"
-#include "widgets.h"
+#include "app/appstate.h"
+#include "core/numfmt.h"
+#include "core/record.h"
+#include "forms/recordfields.h"
+#include "platform/messages.h"
+#include "platform/textcodec.h"
+#include "platform/widgets.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -14,12 +14,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <array>
 #include <string>
 #include <vector>
 
 namespace {
-
-constexpr int kLongestDuration = 32767; // durations are 16-bit throughout Kestrow
 
 struct BoxLayout
 {
@@ -31,7 +30,7 @@ struct BoxLayout
     Qt::Alignment alignment;
 };
 
-const BoxLayout kBoxLayout[frmAdd::kBoxes] = {
+const BoxLayout kBoxLayout[AddRecordDialog::kBoxes] = {
     {"Name", "Enter the name to be associated with this entry", 60, 45, 2655, Qt::AlignLeft},
     {"Type",
      "Enter the type of entry; SG (for SavingsGoal), Mem (for Membership), or Sub (for "
@@ -81,25 +80,6 @@ QString refusal(int index, char32_t c)
     return {};
 }
 
-// The date as it is stored: normalised, with a four-digit year, a month 1 to 12 and a
-// day 1 to 31, so that every other part of Kestrow can read it and dates sort as text.
-// Empty when the date cannot be used.
-QString checkedDate(const QString& text)
-{
-    const std::string normalized = kestrow::NormalizeDate(text.toStdString());
-    if (normalized.empty())
-        return {};
-    const auto parts = kestrow::SplitText(normalized, '-');
-    const std::string& year = parts[0];
-    if (year.size() != 4 || year[0] == '0' || !kestrow::PartValue(year))
-        return {};
-    const auto month = kestrow::PartValue(parts[1]);
-    const auto day = kestrow::PartValue(parts[2]);
-    if (*month < 1 || *month > 12 || *day < 1 || *day > 31)
-        return {};
-    return QString::fromStdString(normalized);
-}
-
 bool allDigits(const QString& text)
 {
     for (const QChar c : text)
@@ -115,8 +95,9 @@ void tell(QWidget* parent, const QString& text)
 
 } // namespace
 
-frmAdd::frmAdd(QWidget* parent) : QDialog(parent)
+AddRecordDialog::AddRecordDialog(AppState& state, QWidget* parent) : QDialog(parent), state_(state)
 {
+    setObjectName(QStringLiteral("frmAdd"));
     setWindowTitle(QStringLiteral("Add a record"));
     // The positions were laid out for an 8-point sans-serif; a larger desktop font would
     // not fit the 19-pixel boxes.
@@ -162,8 +143,8 @@ frmAdd::frmAdd(QWidget* parent) : QDialog(parent)
         button->setFocusPolicy(Qt::TabFocus);
         button->installEventFilter(this);
     }
-    connect(cmdUseIt, &QPushButton::clicked, this, &frmAdd::cmdUseIt_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmAdd::cmdCancel_Click);
+    connect(cmdUseIt, &QPushButton::clicked, this, &AddRecordDialog::cmdUseIt_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &AddRecordDialog::cmdCancel_Click);
 
     for (int i = 0; i + 1 < kBoxes; ++i)
         setTabOrder(txtIn[i], txtIn[i + 1]);
@@ -174,33 +155,33 @@ frmAdd::frmAdd(QWidget* parent) : QDialog(parent)
     txtIn[0]->setFocus();
 }
 
-void frmAdd::Form_Load()
+void AddRecordDialog::Form_Load()
 {
     for (int i = 0; i < kBoxes; ++i)
         setBox(i, QString());
 }
 
-void frmAdd::setBox(int index, const QString& text)
+void AddRecordDialog::setBox(int index, const QString& text)
 {
     accepted_[index] = text;
     txtIn[index]->setText(text);
 }
 
-void frmAdd::txtIn_KeyPress(int Index, char32_t& KeyAscii)
+char32_t AddRecordDialog::txtIn_KeyPress(int Index, char32_t KeyAscii)
 {
     if (KeyAscii == 8) // Backspace
-        return;
+        return KeyAscii;
     const QString message = refusal(Index, KeyAscii);
     if (message.isEmpty())
-        return;
+        return KeyAscii;
     tell(this, message);
-    KeyAscii = 0;
+    return 0;
 }
 
 // Text that did not come through a key press (pasted, middle-clicked, from an input
 // method) goes through the same character rules as typed text; a refused insertion is
 // undone as a whole.
-void frmAdd::txtIn_Edited(int Index, const QString& text)
+void AddRecordDialog::txtIn_Edited(int Index, const QString& text)
 {
     const QString& before = accepted_[Index];
     qsizetype head = 0;
@@ -240,7 +221,7 @@ void frmAdd::txtIn_Edited(int Index, const QString& text)
     accepted_[Index] = text;
 }
 
-void frmAdd::txtIn_Validate(int Index, bool& Cancel)
+bool AddRecordDialog::txtIn_Validate(int Index)
 {
     const QString text = txtIn[Index]->text();
     switch (Index) {
@@ -248,125 +229,110 @@ void frmAdd::txtIn_Validate(int Index, bool& Cancel)
     case 1:
         if (text.contains(QLatin1Char('|'))) {
             tell(this, QStringLiteral("The character | cannot be used"));
-            Cancel = true;
-            return;
+            return false;
         }
         if (Index == 1 && text.toUcs4().size() >= 4) {
             tell(this, QStringLiteral("Type can have only three characters"));
             setBox(Index, QString());
-            Cancel = true;
+            return false;
         }
-        return;
+        return true;
     case 2: {
         // The box shows the result either way: the date normalised, or empty.
-        const QString date = checkedDate(text);
+        const QString date =
+            QString::fromStdString(kestrow::AcceptableDate(platform::EncodeText(text)));
         setBox(Index, date);
         if (date.isEmpty()) {
             tell(this, QStringLiteral("Invalid date"));
-            Cancel = true;
+            return false;
         }
-        return;
+        return true;
     }
     case 3: {
         if (text.isEmpty())
-            return;
-        const auto value = kestrow::ParseAmount(text.toStdString());
+            return true;
+        const auto value = kestrow::AcceptableAmount(text.toStdString());
         if (!value) {
             tell(this, QStringLiteral("Invalid amount"));
-            Cancel = true;
-            return;
+            return false;
         }
         setBox(Index, QString::fromStdString(kestrow::FormatAmount(*value)));
-        return;
+        return true;
     }
-    case 4: {
+    case 4:
         if (text.isEmpty())
-            return;
+            return true;
         if (!allDigits(text)) {
             tell(this, QStringLiteral("Number of months must be numeric"));
             setBox(Index, QString());
-            Cancel = true;
-            return;
+            return false;
         }
-        const auto months = kestrow::ParseWhole(text.toStdString());
-        if (!months || *months < 1 || *months > kLongestDuration) {
+        if (!kestrow::AcceptableDuration(text.toStdString())) {
             tell(this, QStringLiteral("Invalid number of months"));
-            Cancel = true;
+            return false;
         }
-        return;
+        return true;
     }
-    }
+    return true;
 }
 
-void frmAdd::cmdUseIt_Click()
+void AddRecordDialog::cmdUseIt_Click()
 {
     // Enter leaves the focus in its box, so that box has not been checked yet.
-    if (const int focused = focusedBox(); focused >= 0) {
-        bool cancel = false;
-        txtIn_Validate(focused, cancel);
-        if (cancel) {
-            txtIn[focused]->setFocus();
-            return;
-        }
+    if (const int focused = focusedBox(); focused >= 0 && !txtIn_Validate(focused)) {
+        txtIn[focused]->setFocus();
+        return;
     }
-
-    QString fields[kBoxes];
     for (int i = 0; i < kBoxes; ++i) {
-        fields[i] = txtIn[i]->text().trimmed();
-        if (fields[i].isEmpty()) {
+        if (txtIn[i]->text().trimmed().isEmpty()) {
             tell(this, QStringLiteral("Entry %1 is null").arg(i));
             txtIn[i]->setFocus();
             return;
         }
     }
-
-    fields[2] = checkedDate(fields[2]);
-    if (fields[2].isEmpty()) {
-        tell(this, QStringLiteral("Invalid date"));
-        setBox(2, QString());
-        txtIn[2]->setFocus();
-        return;
-    }
-
-    // The other boxes were checked when they were left; checking them again costs
-    // nothing and keeps a record the program cannot read out of the file whatever way
-    // the text got there.
-    for (const int i : {0, 1, 3, 4}) {
-        bool cancel = false;
-        txtIn_Validate(i, cancel);
-        if (cancel) {
+    // The boxes were checked when they were left; checking them again costs nothing and
+    // keeps a record the program cannot read out of the file whatever way the text got
+    // there.
+    for (int i = 0; i < kBoxes; ++i) {
+        if (!txtIn_Validate(i)) {
             txtIn[i]->setFocus();
             return;
         }
-        fields[i] = txtIn[i]->text().trimmed();
     }
 
-    std::vector<std::string> encoded;
-    encoded.reserve(kBoxes);
-    for (const QString& field : fields)
-        encoded.push_back(platform::EncodeText(field));
-    const kestrow::Status status = modMain::Data().append(kestrow::JoinFields(encoded));
+    std::array<std::string, kBoxes> fields;
+    for (int i = 0; i < kBoxes; ++i)
+        fields[i] = platform::EncodeText(txtIn[i]->text().trimmed());
+    const kestrow::FieldCheck check = kestrow::CheckTypedFields(fields, state_.todayDate());
+    if (!check) {
+        tell(this, RefusalText(check));
+        txtIn[check.field]->setFocus();
+        return;
+    }
+
+    const kestrow::Status status = state_.data().append(
+        kestrow::JoinFields(std::vector<std::string>(fields.begin(), fields.end())));
     if (!status) {
         platform::ShowError(this, QString::fromStdString(status.message));
         return;
     }
 
-    modMain::RaiseHorizon(static_cast<std::int16_t>(fields[4].toInt()));
+    state_.raiseHorizon(*kestrow::AcceptableDuration(fields[kestrow::FieldDuration]));
     Form_Load();
     txtIn[0]->setFocus();
 }
 
-void frmAdd::cmdCancel_Click()
+void AddRecordDialog::cmdCancel_Click()
 {
     QDialog::reject();
 }
 
-void frmAdd::reject()
+void AddRecordDialog::reject()
 {
     cmdCancel_Click();
 }
 
-int frmAdd::boxIndex(const QObject* object) const
+int AddRecordDialog::boxIndex(const QObject* object) const
 {
     for (int i = 0; i < kBoxes; ++i)
         if (txtIn[i] == object)
@@ -374,24 +340,23 @@ int frmAdd::boxIndex(const QObject* object) const
     return -1;
 }
 
-int frmAdd::focusedBox() const
+int AddRecordDialog::focusedBox() const
 {
     return boxIndex(focusWidget());
 }
 
-bool frmAdd::mayLeaveFocusedBox(const QWidget* target)
+bool AddRecordDialog::mayLeaveFocusedBox(const QWidget* target)
 {
     const int focused = focusedBox();
     if (focused < 0 || txtIn[focused] == target)
         return true;
-    bool cancel = false;
-    txtIn_Validate(focused, cancel);
-    if (cancel)
-        txtIn[focused]->setFocus();
-    return !cancel;
+    if (txtIn_Validate(focused))
+        return true;
+    txtIn[focused]->setFocus();
+    return false;
 }
 
-bool frmAdd::boxKeyPress(int index, QEvent* event)
+bool AddRecordDialog::boxKeyPress(int index, QEvent* event)
 {
     auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers modifiers = key->modifiers();
@@ -407,11 +372,7 @@ bool frmAdd::boxKeyPress(int index, QEvent* event)
     case Qt::Key_Backtab:
         if (modifiers & (Qt::ControlModifier | Qt::AltModifier))
             return false;
-        {
-            bool cancel = false;
-            txtIn_Validate(index, cancel);
-            return cancel; // a refused Tab never reaches the focus chain
-        }
+        return !txtIn_Validate(index); // a refused Tab never reaches the focus chain
     default:
         break;
     }
@@ -426,15 +387,13 @@ bool frmAdd::boxKeyPress(int index, QEvent* event)
         if (isControl(c))
             return false;
     for (const uint code : typed) {
-        char32_t c = code;
-        txtIn_KeyPress(index, c);
-        if (c == 0)
+        if (txtIn_KeyPress(index, code) == 0)
             return true;
     }
     return false;
 }
 
-bool frmAdd::eventFilter(QObject* watched, QEvent* event)
+bool AddRecordDialog::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::KeyPress:

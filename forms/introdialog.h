@@ -6,17 +6,18 @@
 #include <QDialog>
 #include <QIcon>
 
+class AppState;
 class QLabel;
 class QPushButton;
 
 // The program's icon, for every window and for the introduction screen's picture.
 QIcon ProgramIcon();
 
-class frmIntro : public QDialog
+class IntroDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmIntro(QWidget* parent = nullptr);
+    explicit IntroDialog(AppState& state, QWidget* parent = nullptr);
 
     QLabel* labName = nullptr;
     QLabel* imgIcon = nullptr;
@@ -31,4 +32,7 @@ public:
 
     // Esc and the close box act as "Exit".
     void reject() override;
+
+private:
+    AppState& state_;
 };

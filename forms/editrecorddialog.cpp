@@ -1,12 +1,13 @@
-#include "frmchange.h"
+#include "forms/editrecorddialog.h"
 
-#include "dates.h"
-#include "messages.h"
-#include "modmain.h"
-#include "numfmt.h"
-#include "record.h"
-#include "textcodec.h"
-#include "widgets.h"
+#include "app/appstate.h"
+#include "core/dates.h"
+#include "core/numfmt.h"
+#include "core/record.h"
+#include "forms/recordfields.h"
+#include "platform/messages.h"
+#include "platform/textcodec.h"
+#include "platform/widgets.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace {
@@ -32,7 +34,7 @@ struct Box
     int width;
 };
 
-constexpr Box kBoxLayout[frmChange::kBoxes] = {
+constexpr Box kBoxLayout[EditRecordDialog::kBoxes] = {
     {"Name", "Make any desired changes to the Name", 0, 2655},
     {"Type", "Make any desired changes to the Type; maximum 3 characters", 315, 795},
     {"Date", "Make any desired changes to the Date", 630, 1035},
@@ -45,36 +47,10 @@ std::string Text(const QLineEdit* box)
     return platform::EncodeText(box->text());
 }
 
-// The date as every reader of the data file can take it: normalised, with a four-digit
-// year, a month from 1 to 12 and a day from 1 to 31 (the add form's rule). Empty when
-// the text is no such date.
-std::string AcceptableDate(std::string_view typed)
-{
-    std::string date = kestrow::NormalizeDate(typed);
-    if (date.empty())
-        return {};
-    const auto parts = kestrow::SplitText(date, '-');
-    const std::string& year = parts[0];
-    if (year.size() != 4 || !kestrow::PartValue(year))
-        return {};
-    const auto month = kestrow::PartValue(parts[1]);
-    const auto day = kestrow::PartValue(parts[2]);
-    if (!month || *month < 1 || *month > 12 || !day || *day < 1 || *day > 31)
-        return {};
-    return date;
-}
-
-std::optional<long> AcceptableDuration(std::string_view typed)
-{
-    const auto months = kestrow::ParseWhole(typed);
-    if (!months || *months < 1 || *months > 32767)
-        return std::nullopt;
-    return months;
-}
-
 } // namespace
 
-frmChange::frmChange(QWidget* parent) : QDialog(parent)
+EditRecordDialog::EditRecordDialog(AppState& state, std::int32_t recordNumber, QWidget* parent)
+    : QDialog(parent), state_(state), recordNumber_(recordNumber)
 {
     setObjectName(QStringLiteral("frmChange"));
     setWindowTitle(QStringLiteral("Edit a record"));
@@ -112,14 +88,14 @@ frmChange::frmChange(QWidget* parent) : QDialog(parent)
     cmdCancel->setToolTip(QStringLiteral("Click to ignore the changes"));
     platform::Place(cmdCancel, 1898, 1635, 1335, 255);
 
-    connect(cmdAccept, &QPushButton::clicked, this, &frmChange::cmdAccept_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmChange::cmdCancel_Click);
+    connect(cmdAccept, &QPushButton::clicked, this, &EditRecordDialog::cmdAccept_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &EditRecordDialog::cmdCancel_Click);
 
     Form_Load();
     txtIn[kName]->setFocus();
 }
 
-frmChange::~frmChange()
+EditRecordDialog::~EditRecordDialog()
 {
     closing_ = true;
     for (QLineEdit* box : txtIn)
@@ -127,7 +103,7 @@ frmChange::~frmChange()
     // An unfinished rewrite abandons itself when rewrite_ goes.
 }
 
-int frmChange::exec()
+int EditRecordDialog::exec()
 {
     if (!loaded_) {
         closing_ = true;
@@ -137,24 +113,24 @@ int frmChange::exec()
     return QDialog::exec();
 }
 
-std::optional<std::string> frmChange::beginEdit()
+std::optional<std::string> EditRecordDialog::beginEdit()
 {
     rewrite_.reset();
-    if (!modMain::HasData())
+    if (!state_.hasData())
         return std::nullopt;
-    rewrite_.emplace(modMain::Data().beginRewrite());
+    rewrite_.emplace(state_.data().beginRewrite());
     if (!rewrite_->active()) {
         platform::ShowError(this, QString::fromStdString(rewrite_->startStatus().message));
         return std::nullopt;
     }
-    auto line = rewrite_->copyUntil(modMain::EditIndex);
+    auto line = rewrite_->copyUntil(recordNumber_);
     // No such record (the list and the file disagree): nothing is changed.
     if (!line)
         rewrite_->abandon();
     return line;
 }
 
-void frmChange::Form_Load()
+void EditRecordDialog::Form_Load()
 {
     const auto line = beginEdit();
     if (!line)
@@ -166,7 +142,7 @@ void frmChange::Form_Load()
     loaded_ = true;
 }
 
-bool frmChange::eventFilter(QObject* watched, QEvent* event)
+bool EditRecordDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusOut && !closing_) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
@@ -183,7 +159,7 @@ bool frmChange::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void frmChange::txtIn_LostFocus(int Index)
+void EditRecordDialog::txtIn_LostFocus(int Index)
 {
     if (Index == kDate)
         leaveDate();
@@ -191,16 +167,16 @@ void frmChange::txtIn_LostFocus(int Index)
         leaveAmount();
 }
 
-bool frmChange::leaveDate()
+bool EditRecordDialog::leaveDate()
 {
-    const std::string date = AcceptableDate(Text(txtIn[kDate]));
+    const std::string date = kestrow::AcceptableDate(Text(txtIn[kDate]));
     if (date.empty())
         platform::ShowMessage(this, QStringLiteral("Invalid date"));
     txtIn[kDate]->setText(QString::fromStdString(date));
     return !date.empty();
 }
 
-void frmChange::leaveAmount()
+void EditRecordDialog::leaveAmount()
 {
     // Text that is not a number stays as typed, for "Accept" to refuse; it is never
     // turned into an amount the user did not type.
@@ -208,45 +184,13 @@ void frmChange::leaveAmount()
         txtIn[kAmount]->setText(QString::fromStdString(kestrow::FormatAmount(*amount)));
 }
 
-void frmChange::refuse(int index, const QString& message)
+void EditRecordDialog::refuse(int index, const QString& message)
 {
     platform::ShowMessage(this, message);
     txtIn[index]->setFocus();
 }
 
-bool frmChange::boxesAcceptable()
-{
-    for (int i = 0; i < kBoxes; ++i) {
-        if (txtIn[i]->text().trimmed().isEmpty()) {
-            refuse(i, QStringLiteral("Entry %1 is null").arg(i));
-            return false;
-        }
-    }
-    for (int i = 0; i < kBoxes; ++i) {
-        if (txtIn[i]->text().contains(QLatin1Char(kestrow::kFieldSeparator))) {
-            refuse(i, QStringLiteral("The character | cannot be used"));
-            return false;
-        }
-    }
-    if (AcceptableDate(Text(txtIn[kDate])).empty()) {
-        txtIn[kDate]->clear();
-        refuse(kDate, QStringLiteral("Invalid date"));
-        return false;
-    }
-    // The add form lets no sign through; a negative amount would not sort by its value.
-    const auto amount = kestrow::ParseAmount(Text(txtIn[kAmount]));
-    if (!amount || *amount < 0) {
-        refuse(kAmount, QStringLiteral("Invalid amount"));
-        return false;
-    }
-    if (!AcceptableDuration(Text(txtIn[kDuration]))) {
-        refuse(kDuration, QStringLiteral("Invalid number of months"));
-        return false;
-    }
-    return true;
-}
-
-void frmChange::cmdAccept_Click()
+void EditRecordDialog::cmdAccept_Click()
 {
     if (!rewrite_ || !rewrite_->active())
         return;
@@ -256,18 +200,20 @@ void frmChange::cmdAccept_Click()
         return;
     if (focused == txtIn[kAmount])
         leaveAmount();
-    if (!boxesAcceptable())
-        return;
-
-    const std::string date = AcceptableDate(Text(txtIn[kDate]));
-    const long months = *AcceptableDuration(Text(txtIn[kDuration]));
-    const std::string next = kestrow::StepDate(date, int(months), modMain::TodayDate);
-    if (next.empty()) {
-        // The period is too long to step this date on within the months Kestrow counts.
-        refuse(kDuration, QStringLiteral("Invalid number of months"));
+    std::array<std::string, kBoxes> typed;
+    for (int i = 0; i < kBoxes; ++i)
+        typed[i] = Text(txtIn[i]);
+    const kestrow::FieldCheck check = kestrow::CheckTypedFields(typed, state_.todayDate());
+    if (!check) {
+        if (check.fault == kestrow::FieldFault::Date)
+            txtIn[kDate]->clear();
+        refuse(check.field, RefusalText(check));
         return;
     }
-    txtIn[kDate]->setText(QString::fromStdString(next));
+    const std::string date = kestrow::AcceptableDate(typed[kDate]);
+    const int months = *kestrow::AcceptableDuration(typed[kDuration]);
+    txtIn[kDate]->setText(
+        QString::fromStdString(kestrow::StepDate(date, months, state_.todayDate())));
 
     std::vector<std::string> fields;
     for (const QLineEdit* box : txtIn)
@@ -291,7 +237,7 @@ void frmChange::cmdAccept_Click()
     accept();
 }
 
-void frmChange::cmdCancel_Click()
+void EditRecordDialog::cmdCancel_Click()
 {
     closing_ = true;
     if (rewrite_)
@@ -299,7 +245,7 @@ void frmChange::cmdCancel_Click()
     QDialog::reject();
 }
 
-void frmChange::reject()
+void EditRecordDialog::reject()
 {
     cmdCancel_Click();
 }

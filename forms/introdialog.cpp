@@ -1,14 +1,12 @@
-#include "frmintro.h"
+#include "forms/introdialog.h"
 
-#include "ending.h"
-#include "frmadd.h"
-#include "messages.h"
-#include "modmain.h"
-#include "version.h"
-#include "widgets.h"
+#include "app/appstate.h"
+#include "forms/addrecorddialog.h"
+#include "platform/ending.h"
+#include "platform/messages.h"
+#include "platform/version.h"
+#include "platform/widgets.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
@@ -86,8 +84,9 @@ void fitText(QLabel* label, qreal smallestPoints)
 
 } // namespace
 
-frmIntro::frmIntro(QWidget* parent) : QDialog(parent)
+IntroDialog::IntroDialog(AppState& state, QWidget* parent) : QDialog(parent), state_(state)
 {
+    setObjectName(QStringLiteral("frmIntro"));
     setFont(platform::SansFont(8.25));
     setWindowIcon(ProgramIcon());
     setFixedSize(platform::Twips(6450), platform::Twips(7020));
@@ -128,14 +127,14 @@ frmIntro::frmIntro(QWidget* parent) : QDialog(parent)
     platform::Place(cmdQuit, 3833, 6600, 915, 315);
 
     setTabOrder(cmdContinue, cmdQuit);
-    connect(cmdContinue, &QPushButton::clicked, this, &frmIntro::cmdContinue_Click);
-    connect(cmdQuit, &QPushButton::clicked, this, &frmIntro::cmdQuit_Click);
+    connect(cmdContinue, &QPushButton::clicked, this, &IntroDialog::cmdContinue_Click);
+    connect(cmdQuit, &QPushButton::clicked, this, &IntroDialog::cmdQuit_Click);
 
     Form_Load();
     cmdContinue->setFocus();
 }
 
-void frmIntro::Form_Load()
+void IntroDialog::Form_Load()
 {
     setWindowTitle(QStringLiteral("Kestrow Introduction --- Version %1.%2.%3")
                        .arg(kestrow::version::major)
@@ -147,11 +146,11 @@ void frmIntro::Form_Load()
     fitText(labB, 6);
 }
 
-void frmIntro::cmdContinue_Click()
+void IntroDialog::cmdContinue_Click()
 {
     hide();
     {
-        frmAdd add(parentWidget());
+        AddRecordDialog add(state_, parentWidget());
         add.exec();
     }
     if (platform::ProgramEnding())
@@ -159,25 +158,23 @@ void frmIntro::cmdContinue_Click()
     accept();
 }
 
-void frmIntro::cmdQuit_Click()
+void IntroDialog::cmdQuit_Click()
 {
-    modMain::CloseData();
-    const QString dataFile = QFile::decodeName(QByteArray::fromStdString(modMain::DataFile));
-    if (QFileInfo(dataFile).size() > 0 &&
-        !platform::AskYesNo(this, QStringLiteral("Data already exists!"),
-                            QStringLiteral("Do you really want to clear the data?"))) {
+    kestrow::DataStore& data = state_.data();
+    const bool holdsData = data.length() > 0;
+    data.close(); // the program ends either way
+    if (holdsData && !platform::AskYesNo(this, QStringLiteral("Data already exists!"),
+                                         QStringLiteral("Do you really want to clear the data?"))) {
         platform::EndProgram();
         return;
     }
-    if (!QFile::remove(dataFile) && QFileInfo::exists(dataFile)) {
-        // The user asked for the data to go; saying nothing would leave it behind unseen.
-        platform::ShowError(
-            this, QStringLiteral("Kestrow could not delete the data file %1.").arg(dataFile));
-    }
+    // The user asked for the data to go; saying nothing would leave it behind unseen.
+    if (const kestrow::Status removed = data.removeFile(); !removed)
+        platform::ShowError(this, QString::fromStdString(removed.message));
     platform::EndProgram();
 }
 
-void frmIntro::reject()
+void IntroDialog::reject()
 {
     // Ending the program closes every window, this one included: that close must not
     // start "Exit" a second time.

@@ -6,22 +6,21 @@
 
 #include <QDialog>
 
-class QFrame;
+class AppState;
 class QKeyEvent;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
 
-class frmEdit : public QDialog
+class EntryListDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmEdit(QWidget* parent = nullptr);
+    explicit EntryListDialog(AppState& state, QWidget* parent = nullptr);
 
     static constexpr int kOrders = 6; // Name, Type, Date, Amount, Duration, Raw
 
     QListWidget* lstDisplay = nullptr;
-    QFrame* fraSortHow = nullptr;
     QRadioButton* Option1[kOrders] = {};
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdPrint = nullptr;
@@ -46,4 +45,6 @@ private:
     void cmdDone_Click();
 
     int chosenOrder() const;
+
+    AppState& state_;
 };

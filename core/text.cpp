@@ -1,0 +1,82 @@
+#include "core/text.h"
+
+namespace kestrow {
+
+std::vector<std::string> SplitText(std::string_view text, char sep)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(sep, start);
+        if (at == std::string_view::npos) {
+            parts.emplace_back(text.substr(start));
+            return parts;
+        }
+        parts.emplace_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}
+
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char b0 = byte(at);
+    if (b0 < 0x80)
+        return 1;
+    std::size_t n = 0;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        n = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        n = 3;
+        if (b0 == 0xE0)
+            lo = 0xA0;
+        if (b0 == 0xED)
+            hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        n = 4;
+        if (b0 == 0xF0)
+            lo = 0x90;
+        if (b0 == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + n > text.size())
+        return 0;
+    if (byte(at + 1) < lo || byte(at + 1) > hi)
+        return 0;
+    for (std::size_t k = 2; k < n; ++k) {
+        if (byte(at + k) < 0x80 || byte(at + k) > 0xBF)
+            return 0;
+    }
+    return n;
+}
+
+bool ValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8SequenceLength(text, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string TextColumn(std::string_view text, std::size_t width, bool utf8)
+{
+    std::size_t bytes = 0;
+    std::size_t chars = 0;
+    while (bytes < text.size() && chars < width) {
+        const std::size_t n = utf8 ? Utf8SequenceLength(text, bytes) : 1;
+        bytes += n == 0 ? 1 : n;
+        ++chars;
+    }
+    std::string column(text.substr(0, bytes));
+    column.append(width - chars, ' ');
+    return column;
+}
+
+} // namespace kestrow

@@ -1,0 +1,25 @@
+#pragma once
+// Text helpers shared by every reader of the data file: splitting, the UTF-8 test that
+// decides how a record's bytes are shown, and fixed-width columns that never cut a letter
+// in half.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrow {
+
+// Splits at every occurrence of sep; "a--b" gives three parts, the middle one empty.
+std::vector<std::string> SplitText(std::string_view text, char sep);
+
+// Length of the UTF-8 sequence starting at text[at], or 0 when it is not a valid one
+// (overlong forms, surrogates and values beyond U+10FFFF included).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+bool ValidUtf8(std::string_view text);
+
+// The text cut or padded with blanks to `width` characters: counted in UTF-8 characters
+// when `utf8`, otherwise in bytes (older single-byte files).
+std::string TextColumn(std::string_view text, std::size_t width, bool utf8);
+
+} // namespace kestrow

@@ -261,7 +261,7 @@ int main(int argc, char* argv[])
     const QCommandLineOption monthsOption(
         QStringLiteral("months"),
         QStringLiteral("With --ics: the months after the current one to cover (0 to 1200; "
-                       "default: the horizon)."),
+                       "default: the horizon, at most 1200)."),
         QStringLiteral("n"));
     const QCommandLineOption remindOption(
         QStringLiteral("remind"),

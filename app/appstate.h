@@ -6,6 +6,7 @@
 // (budget/budget.h). The layers, each a library, lowest first:
 //   core/      records, dates, money texts and the data file (standard C++ only)
 //   budget/    the computation: records in, figures and list rows out
+//   exports/   the calendar (libical) and month table files built from it (no Qt)
 //   platform/  thin desktop services with test hooks (clock, message boxes, printer)
 //   app/       this state and start-up (app/startup.h)
 //   forms/     one unit per window, each given the AppState it works on

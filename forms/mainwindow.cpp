@@ -3,19 +3,27 @@
 #include "app/appstate.h"
 #include "budget/budget.h"
 #include "core/record.h"
+#include "exports/exports.h"
 #include "forms/changeamountdialog.h"
 #include "forms/entrylistdialog.h"
 #include "forms/savingschart.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 #include "platform/widgets.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+
+#include <ctime>
 
 MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), state_(state)
 {
@@ -119,6 +127,14 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     connect(cmdNoPay, &QPushButton::clicked, this, &MainWindow::cmdNoPay_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &MainWindow::cmdEdit_Click);
     connect(cmdExit, &QPushButton::clicked, this, &MainWindow::cmdExit_Click);
+    // The exports hold what these two show: right click, or the Menu key on the list. A
+    // list reports the position in its viewport.
+    lstDue->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lstDue, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showExportMenu(lstDue->viewport()->mapToGlobal(pos)); });
+    picGraph->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(picGraph, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showExportMenu(picGraph->mapToGlobal(pos)); });
     // The list takes the keys first: arrows choose a due payment, Enter opens the entries.
     lstDue->setFocus();
 
@@ -183,6 +199,68 @@ void MainWindow::DrawChart()
 {
     picGraph->setPlan(MakeChartPlan(monthTotals_, freedAmount_, state_.horizonMonths(),
                                     state_.todayMonth(), monthOffset_));
+}
+
+void MainWindow::showExportMenu(const QPoint& globalPos)
+{
+    if (!exportMenu_) {
+        exportMenu_ = new QMenu(this);
+        exportMenu_->setObjectName(QStringLiteral("mnuExport"));
+        QAction* calendar = exportMenu_->addAction(QStringLiteral("Export calendar..."));
+        calendar->setObjectName(QStringLiteral("mnuExportCalendar"));
+        connect(calendar, &QAction::triggered, this, [this] { saveExport(true); });
+        QAction* table = exportMenu_->addAction(QStringLiteral("Export month table..."));
+        table->setObjectName(QStringLiteral("mnuExportTable"));
+        connect(table, &QAction::triggered, this, [this] { saveExport(false); });
+    }
+    exportMenu_->popup(globalPos);
+}
+
+void MainWindow::saveExport(bool calendar)
+{
+    const QString fileName = platform::AskSaveFileName(
+        this, calendar ? QStringLiteral("Export calendar") : QStringLiteral("Export month table"),
+        calendar ? QStringLiteral("Kestrow.ics") : QStringLiteral("Kestrow.csv"),
+        calendar ? QStringLiteral("iCalendar files (*.ics)") : QStringLiteral("CSV files (*.csv)"));
+    if (platform::ProgramEnding() || fileName.isEmpty() || !state_.hasData())
+        return;
+    const auto fail = [&](const QString& reason) {
+        platform::ShowError(
+            this, QStringLiteral("Kestrow could not save the %1 as %2: %3.")
+                      .arg(calendar ? QStringLiteral("calendar") : QStringLiteral("month table"),
+                           QDir::toNativeSeparators(fileName), reason));
+    };
+
+    // An export written over the data file would lose every payment.
+    const std::string& dataFile = state_.data().dataFile();
+    const QString dataPath = QFileInfo(QFile::decodeName(dataFile.c_str())).canonicalFilePath();
+    if (!dataPath.isEmpty() && QFileInfo(fileName).canonicalFilePath() == dataPath) {
+        fail(QStringLiteral("that is the data file that holds your payments"));
+        return;
+    }
+
+    std::vector<std::string> lines;
+    if (const kestrow::Status read = state_.data().readLines(lines); !read) {
+        platform::ShowError(this, QString::fromStdString(read.message));
+        return;
+    }
+    // As on the screen, lines the computation cannot use are left out.
+    const kestrow::ParsedFile parsed = kestrow::ParseLines(lines);
+    kestrow::ExportInput input;
+    input.records = &parsed.records;
+    input.todayDate = state_.todayDate();
+    input.horizonMonths = state_.horizonMonths();
+    std::string bytes;
+    if (calendar) {
+        kestrow::CalendarOptions options;
+        options.months = state_.horizonMonths();
+        options.stamp = kestrow::LastChangeTime(dataFile).value_or(std::time(nullptr));
+        bytes = kestrow::CalendarFile(input, options);
+    } else {
+        bytes = kestrow::MonthTable(input);
+    }
+    if (const QString failure = platform::SaveWholeFile(fileName, bytes); !failure.isEmpty())
+        fail(failure);
 }
 
 void MainWindow::lstDue_Click()

@@ -3,7 +3,8 @@
 // savings chart, month navigation, and Pay / Step / Cancel on the selected due payment.
 // Form_Load is the one refresh of the program: every caller that changed the data file
 // or the displayed month empties lstDue and calls it again; nothing is cached between
-// refreshes.
+// refreshes. The due list and the chart offer the calendar and month table exports in a
+// context menu.
 
 #include <QWidget>
 
@@ -13,6 +14,7 @@
 class AppState;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class SavingsChart;
 
@@ -63,6 +65,10 @@ private:
     void cmdEdit_Click();
     void cmdExit_Click();
     void DrawChart();
+    void showExportMenu(const QPoint& globalPos);
+    // Asks for a file name and saves the calendar (or the month table) of the data file
+    // there; a failure is reported and changes no file.
+    void saveExport(bool calendar);
 
     void navigate(int newOffset);
     // Pay and Step: rewrites the data file with the selected record changed.
@@ -72,4 +78,5 @@ private:
     std::int16_t monthOffset_ = 0;
     std::vector<double> monthTotals_; // the money to hold at month offsets 0 to the horizon
     double freedAmount_ = 0;
+    QMenu* exportMenu_ = nullptr; // created when first asked for
 };

@@ -1,13 +1,15 @@
-// kestrow-report: the main window's figures for one month, in a terminal or as JSON.
-// It reads the data file once and never writes it: no lock is taken and nothing is
-// created beside it, so it can run while Kestrow itself is open. The figures come from
-// the same Compute, MakeLabels and DueLines the main window calls.
+// kestrow-report: the main window's figures for one month, in a terminal or as JSON, or
+// the calendar and month table exports on standard output. It reads the data file once
+// and never writes it: no lock is taken and nothing is created beside it, so it can run
+// while Kestrow itself is open. The figures come from the same Compute, MakeLabels and
+// DueLines the main window calls, and the exports from the same code its context menu uses.
 
 #include "budget/budget.h"
 #include "core/datastore.h"
 #include "core/dates.h"
 #include "core/numfmt.h"
 #include "core/record.h"
+#include "exports/exports.h"
 #include "platform/programfolder.h"
 #include "platform/systemdate.h"
 #include "platform/textcodec.h"
@@ -23,8 +25,10 @@
 
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -86,6 +90,23 @@ std::optional<std::string> ParseToday(const QString& text)
 std::optional<long> ParseOffset(const QString& text)
 {
     return kestrow::ParseWhole(text.trimmed().toStdString());
+}
+
+// A whole number from 0 to `largest`.
+std::optional<int> ParseCount(const QString& text, int largest)
+{
+    const auto value = kestrow::ParseWhole(text.trimmed().toStdString());
+    if (!value || *value > largest)
+        return std::nullopt;
+    return static_cast<int>(*value);
+}
+
+// All of it reaches standard output, or the reason why not is in errno: a full disk or a
+// reader that went away must not pass for a complete file.
+bool WriteAll(const std::string& out)
+{
+    return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() &&
+           std::fflush(stdout) == 0 && std::fclose(stdout) == 0;
 }
 
 // Type and name as text: the record's bytes are shown as UTF-8 when they are UTF-8, and
@@ -209,6 +230,9 @@ std::string Text(const kestrow::BudgetLabels& labels, const std::vector<std::str
 
 int main(int argc, char* argv[])
 {
+    // A reader that closes the pipe early makes the write fail with a message and a
+    // non-zero status, instead of ending the program without a word.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrow-report"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kestrow::version::text));
@@ -216,7 +240,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Shows the figures of Kestrow's main window for one month, read from a "
-                       "Kestrow data file. The file is only read, never written."));
+                       "Kestrow data file, or writes the payments due as an iCalendar file "
+                       "(--ics) or the month table as CSV (--csv) to standard output. The data "
+                       "file is only read, never written."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption todayOption(
@@ -228,9 +254,30 @@ int main(int argc, char* argv[])
         QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption jsonOption(QStringLiteral("json"),
                                         QStringLiteral("Print one JSON object."));
+    const QCommandLineOption icsOption(
+        QStringLiteral("ics"),
+        QStringLiteral("Write an iCalendar file: one all-day event for every payment due in the "
+                       "current month and the following months."));
+    const QCommandLineOption monthsOption(
+        QStringLiteral("months"),
+        QStringLiteral("With --ics: the months after the current one to cover (0 to 1200; "
+                       "default: the horizon, at most 1200)."),
+        QStringLiteral("n"));
+    const QCommandLineOption remindOption(
+        QStringLiteral("remind"),
+        QStringLiteral("With --ics: a reminder <days> days before each payment (0 to 365)."),
+        QStringLiteral("days"));
+    const QCommandLineOption csvOption(
+        QStringLiteral("csv"),
+        QStringLiteral("Write the month table as CSV: month, pot, due, payments and setAside for "
+                       "every month of the horizon."));
     parser.addOption(todayOption);
     parser.addOption(offsetOption);
     parser.addOption(jsonOption);
+    parser.addOption(icsOption);
+    parser.addOption(monthsOption);
+    parser.addOption(remindOption);
+    parser.addOption(csvOption);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("The data file (default: the one Kestrow uses)."),
                                  QStringLiteral("[FILE]"));
@@ -249,6 +296,37 @@ int main(int argc, char* argv[])
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         return usageError(QStringLiteral("only one data file can be given"));
+
+    const bool ics = parser.isSet(icsOption);
+    const bool csv = parser.isSet(csvOption);
+    const bool json = parser.isSet(jsonOption);
+    if (int(ics) + int(csv) + int(json) > 1)
+        return usageError(QStringLiteral("--ics, --csv and --json cannot be combined"));
+    if ((ics || csv) && parser.isSet(offsetOption))
+        return usageError(QStringLiteral("--offset does not apply to --ics or --csv, which start "
+                                         "at the current month"));
+    if (!ics && (parser.isSet(monthsOption) || parser.isSet(remindOption)))
+        return usageError(QStringLiteral("--months and --remind apply only to --ics"));
+    std::optional<int> months;
+    if (parser.isSet(monthsOption)) {
+        months = ParseCount(parser.value(monthsOption), kestrow::kLongestCalendarRange);
+        if (!months) {
+            return usageError(QStringLiteral("invalid --months '%1': give a whole number from 0 "
+                                             "to %2")
+                                  .arg(parser.value(monthsOption))
+                                  .arg(kestrow::kLongestCalendarRange));
+        }
+    }
+    std::optional<int> remind;
+    if (parser.isSet(remindOption)) {
+        remind = ParseCount(parser.value(remindOption), kestrow::kLongestReminder);
+        if (!remind) {
+            return usageError(QStringLiteral("invalid --remind '%1': give a whole number of days "
+                                             "from 0 to %2")
+                                  .arg(parser.value(remindOption))
+                                  .arg(kestrow::kLongestReminder));
+        }
+    }
 
     std::string today;
     if (parser.isSet(todayOption)) {
@@ -321,15 +399,34 @@ int main(int argc, char* argv[])
                  .arg(line));
     }
 
-    const kestrow::BudgetLabels labels = kestrow::MakeLabels(figures);
-    const std::vector<std::string> lines = kestrow::DueLines(figures.due);
-    const std::string out =
-        parser.isSet(jsonOption)
-            ? Json(today, horizon, *offset, figures, labels, lines).toStdString()
-            : Text(labels, lines);
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
-        Fail(QStringLiteral("cannot write the report: %1")
-                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    std::string out;
+    QString what = QStringLiteral("report");
+    if (ics || csv) {
+        kestrow::ExportInput exportInput;
+        exportInput.records = &parsed.records;
+        exportInput.todayDate = today;
+        exportInput.horizonMonths = input.horizonMonths;
+        if (ics) {
+            kestrow::CalendarOptions options;
+            options.months = months.value_or(horizon);
+            options.remindDays = remind;
+            options.stamp = kestrow::LastChangeTime(QFile::encodeName(path).toStdString())
+                                .value_or(std::time(nullptr));
+            out = kestrow::CalendarFile(exportInput, options);
+            what = QStringLiteral("calendar");
+        } else {
+            out = kestrow::MonthTable(exportInput);
+            what = QStringLiteral("month table");
+        }
+    } else {
+        const kestrow::BudgetLabels labels = kestrow::MakeLabels(figures);
+        const std::vector<std::string> lines = kestrow::DueLines(figures.due);
+        out = json ? Json(today, horizon, *offset, figures, labels, lines).toStdString()
+                   : Text(labels, lines);
+    }
+    if (!WriteAll(out)) {
+        Fail(QStringLiteral("cannot write the %1: %2")
+                 .arg(what, QString::fromLocal8Bit(std::strerror(errno))));
         return kExitFile;
     }
     return 0;

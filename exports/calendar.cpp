@@ -1,0 +1,252 @@
+#include "exports/exports.h"
+
+#include "budget/budget.h"
+#include "core/dates.h"
+#include "core/numfmt.h"
+#include "core/text.h"
+
+#include <libical/ical.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <unordered_map>
+
+namespace kestrow {
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; the five unassigned bytes stay
+// the C1 controls of the same value. The windows read stored text the same way
+// (platform/textcodec), so a calendar shows the names the due list shows.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char16_t code)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Stored text as calendar text: UTF-8, read as Windows-1252 when `utf8` is false. Control
+// characters other than tab cannot stand in an iCalendar text value (and a NUL would end
+// it for libical), so each becomes a blank.
+std::string CalendarText(std::string_view bytes, bool utf8)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && b != '\t') || b == 0x7F)
+            out += ' ';
+        else if (b < 0x80 || utf8)
+            out += c;
+        else
+            AppendUtf8(out, b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
+    }
+    return out;
+}
+
+// FNV-1a, 64 bits: the same value on every machine and in every build, unlike std::hash.
+std::uint64_t StableHash(std::string_view bytes)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// What names a payment across exports: its type and name, and how many identical ones
+// come before it in the file, so two identical lines stay two events. Record numbers would
+// shift whenever an earlier payment is deleted.
+std::vector<std::string> PaymentKeys(const std::vector<UsableRecord>& records)
+{
+    std::unordered_map<std::string, int> seen;
+    std::vector<std::string> keys;
+    keys.reserve(records.size());
+    for (const auto& record : records) {
+        const std::string identity = record.type + kFieldSeparator + record.name;
+        char buf[48];
+        std::snprintf(buf, sizeof buf, "%016llx-%d",
+                      static_cast<unsigned long long>(StableHash(identity)), ++seen[identity]);
+        keys.emplace_back(buf);
+    }
+    return keys;
+}
+
+struct FreeComponent
+{
+    void operator()(icalcomponent* component) const { icalcomponent_free(component); }
+};
+using Component = std::unique_ptr<icalcomponent, FreeComponent>;
+
+Component NewComponent(icalcomponent_kind kind)
+{
+    icalcomponent* component = icalcomponent_new(kind);
+    if (component == nullptr)
+        throw std::bad_alloc();
+    return Component(component);
+}
+
+void Add(icalcomponent* component, icalproperty* property)
+{
+    if (property == nullptr)
+        throw std::bad_alloc();
+    icalcomponent_add_property(component, property);
+}
+
+struct Payment
+{
+    std::string summary;
+    std::string description;
+    std::string category;
+    std::string uid;
+    icaltimetype day;
+};
+
+// The payment as one event of `month` (yyyy-mm): its stored day in that month, or the
+// month's last day when the month is shorter.
+Payment Describe(const DueEntry& due, const UsableRecord& record, const std::string& key, int year,
+                 int month)
+{
+    const bool utf8 = ValidUtf8(record.type) && ValidUtf8(record.name);
+    const std::string name = CalendarText(record.name, utf8);
+    const std::string type = CalendarText(record.type, utf8);
+
+    Payment payment;
+    payment.summary = name + " " + FormatAmount(due.amount);
+    payment.description = "Type: " + type + "\nSet aside each month: " +
+                          FormatAmount(record.amount / record.duration);
+    // libical writes CATEGORIES as a list, "," between the items, and leaves ";" as it is,
+    // which RFC 5545 does not allow unescaped. Both separate categories here.
+    payment.category = type;
+    std::replace(payment.category.begin(), payment.category.end(), ';', ',');
+
+    char uid[64];
+    std::snprintf(uid, sizeof uid, "kestrow-%04d%02d-%s", year, month, key.c_str());
+    payment.uid = uid;
+
+    const std::string_view date = record.date;
+    const long storedDay = PartValue(date.substr(date.rfind('-') + 1)).value_or(1);
+    payment.day = icaltime_null_date();
+    payment.day.year = year;
+    payment.day.month = month;
+    payment.day.day =
+        static_cast<int>(std::clamp<long>(storedDay, 1, icaltime_days_in_month(month, year)));
+    return payment;
+}
+
+Component Event(const Payment& payment, icaltimetype stamp, const std::optional<int>& remind)
+{
+    Component event = NewComponent(ICAL_VEVENT_COMPONENT);
+    icalcomponent* e = event.get();
+    Add(e, icalproperty_new_uid(payment.uid.c_str()));
+    Add(e, icalproperty_new_dtstamp(stamp));
+    Add(e, icalproperty_new_dtstart(payment.day));
+    // DTEND of a date is the first day after the event: a one-day event. Some applications
+    // show an event without DTEND as taking no time at all.
+    icaltimetype end = payment.day;
+    icaltime_adjust(&end, 1, 0, 0, 0);
+    Add(e, icalproperty_new_dtend(end));
+    Add(e, icalproperty_new_summary(payment.summary.c_str()));
+    Add(e, icalproperty_new_description(payment.description.c_str()));
+    if (!payment.category.empty())
+        Add(e, icalproperty_new_categories(payment.category.c_str()));
+    // A payment does not take up the day: it must not show the user as busy.
+    Add(e, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
+    if (remind) {
+        Component alarm = NewComponent(ICAL_VALARM_COMPONENT);
+        Add(alarm.get(), icalproperty_new_action(ICAL_ACTION_DISPLAY));
+        icaltriggertype trigger{};
+        trigger.time = icaltime_null_time();
+        trigger.duration = icaldurationtype_null_duration();
+        trigger.duration.is_neg = *remind > 0;
+        trigger.duration.days = static_cast<unsigned int>(*remind);
+        Add(alarm.get(), icalproperty_new_trigger(trigger));
+        Add(alarm.get(), icalproperty_new_description(payment.summary.c_str()));
+        icalcomponent_add_component(e, alarm.release());
+    }
+    return event;
+}
+
+} // namespace
+
+std::string CalendarFile(const ExportInput& input, const CalendarOptions& options)
+{
+    static const std::vector<UsableRecord> none;
+    const auto& records = input.records ? *input.records : none;
+    const std::vector<std::string> keys = PaymentKeys(records);
+    const int months = std::clamp(options.months, 0, kLongestCalendarRange);
+    std::optional<int> remind = options.remindDays;
+    if (remind)
+        remind = std::clamp(*remind, 0, kLongestReminder);
+    // Years 1 to 9999, the range of an iCalendar date.
+    const std::int64_t stampSeconds = std::clamp<std::int64_t>(options.stamp, 0, 253402300799);
+    const icaltimetype stamp = icaltime_from_timet_with_zone(static_cast<time_t>(stampSeconds), 0,
+                                                             icaltimezone_get_utc_timezone());
+
+    Component calendar = NewComponent(ICAL_VCALENDAR_COMPONENT);
+    Add(calendar.get(), icalproperty_new_version("2.0"));
+    Add(calendar.get(), icalproperty_new_prodid("-//Kestrow//Kestrow " KESTROW_VERSION "//EN"));
+    Add(calendar.get(), icalproperty_new_calscale("GREGORIAN"));
+
+    BudgetInput budget;
+    budget.records = &records;
+    budget.todayDate = input.todayDate;
+    for (int offset = 0; offset <= months; ++offset) {
+        // The due list of a month does not depend on how far the totals reach, so each
+        // month is computed with a horizon that ends at it.
+        budget.horizonMonths = static_cast<std::int16_t>(offset);
+        budget.monthOffset = static_cast<std::int16_t>(offset);
+        const BudgetFigures figures = Compute(budget);
+        if (figures.shownMonth.size() != 7)
+            break; // beyond the year 9999, which no calendar date can name
+        const int year = std::atoi(figures.shownMonth.substr(0, 4).c_str());
+        const int month = std::atoi(figures.shownMonth.substr(5, 2).c_str());
+
+        for (const std::size_t i : SortedOrder(DueLines(figures.due))) {
+            const DueEntry& due = figures.due[i];
+            const auto record = std::lower_bound(
+                records.begin(), records.end(), due.recordNumber,
+                [](const UsableRecord& r, std::int32_t number) { return r.recordNumber < number; });
+            const auto index = static_cast<std::size_t>(record - records.begin());
+            const Payment payment = Describe(due, *record, keys[index], year, month);
+            icalcomponent_add_component(calendar.get(), Event(payment, stamp, remind).release());
+        }
+    }
+
+    char* text = icalcomponent_as_ical_string_r(calendar.get());
+    if (text == nullptr)
+        throw std::bad_alloc();
+    std::string out(text);
+    std::free(text);
+    return out;
+}
+
+std::optional<std::int64_t> LastChangeTime(const std::string& path)
+{
+    std::error_code error;
+    const auto changed = std::filesystem::last_write_time(path, error);
+    if (error)
+        return std::nullopt;
+    const auto system = std::chrono::file_clock::to_sys(changed);
+    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+}
+
+} // namespace kestrow

@@ -65,6 +65,31 @@ bool ValidUtf8(std::string_view text)
     return true;
 }
 
+std::string Cp1252ToUtf8(std::string_view bytes)
+{
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        const char16_t code = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char16_t(b);
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xC0 | (code >> 6));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (code >> 12));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::string TextColumn(std::string_view text, std::size_t width, bool utf8)
 {
     std::size_t bytes = 0;

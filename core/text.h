@@ -18,6 +18,11 @@ std::vector<std::string> SplitText(std::string_view text, char sep);
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 bool ValidUtf8(std::string_view text);
 
+// Bytes of an older single-byte file (Windows-1252) as UTF-8. Windows-1252 differs from
+// Latin-1 only in 0x80 to 0x9F; its five unassigned bytes become the C1 controls of the
+// same value, as Windows itself reads them.
+std::string Cp1252ToUtf8(std::string_view bytes);
+
 // The text cut or padded with blanks to `width` characters: counted in UTF-8 characters
 // when `utf8`, otherwise in bytes (older single-byte files).
 std::string TextColumn(std::string_view text, std::size_t width, bool utf8);

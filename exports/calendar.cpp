@@ -20,43 +20,15 @@ namespace kestrow {
 
 namespace {
 
-// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; the five unassigned bytes stay
-// the C1 controls of the same value. The windows read stored text the same way
-// (platform/textcodec), so a calendar shows the names the due list shows.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char16_t code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // Stored text as calendar text: UTF-8, read as Windows-1252 when `utf8` is false. Control
 // characters other than tab cannot stand in an iCalendar text value (and a NUL would end
 // it for libical), so each becomes a blank.
 std::string CalendarText(std::string_view bytes, bool utf8)
 {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if ((b < 0x20 && b != '\t') || b == 0x7F)
-            out += ' ';
-        else if (b < 0x80 || utf8)
-            out += c;
-        else
-            AppendUtf8(out, b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
+    std::string out = utf8 ? std::string(bytes) : Cp1252ToUtf8(bytes);
+    for (char& c : out) {
+        if ((c >= 0 && c < 0x20 && c != '\t') || c == 0x7F)
+            c = ' ';
     }
     return out;
 }

@@ -1,17 +1,10 @@
 #include "platform/textcodec.h"
 
+#include "core/text.h"
+
 #include <QStringDecoder>
 
 namespace platform {
-
-namespace {
-// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; the five unassigned bytes map
-// to the C1 controls of the same value, as Windows itself does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-} // namespace
 
 QString DecodeText(std::string_view bytes)
 {
@@ -19,13 +12,7 @@ QString DecodeText(std::string_view bytes)
     QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     if (!utf8.hasError())
         return text;
-    text.clear();
-    text.reserve(qsizetype(bytes.size()));
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text += (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
-    }
-    return text;
+    return QString::fromStdString(kestrow::Cp1252ToUtf8(bytes));
 }
 
 std::string EncodeText(const QString& text)

@@ -1,7 +1,9 @@
 #pragma once
 // "Change Dollar Amount?": shown by Pay half way through its rewrite of the data file,
-// so the user can give the next payment a new amount. It is given the payment's period
-// and amount; amount() is the new amount after "Change", the given one otherwise.
+// so the user can give the next payment a new amount. It is given the payment's name,
+// period and amount; amount() is the new amount after "Change", the given one otherwise.
+// Only assistive technology hears the name: the dialog's description names the payment,
+// its amount and its period, which the window itself never shows.
 
 #include <QDialog>
 
@@ -15,6 +17,9 @@ class ChangeAmountDialog : public QDialog
 {
     Q_OBJECT
 public:
+    ChangeAmountDialog(const QString& payment, int months, double amount,
+                       QWidget* parent = nullptr);
+    // Without a name the description gives the amount and the period only.
     ChangeAmountDialog(int months, double amount, QWidget* parent = nullptr);
 
     double amount() const { return amount_; }

@@ -76,6 +76,9 @@ EditRecordDialog::EditRecordDialog(AppState& state, std::int32_t recordNumber, Q
     Label[kBoxes] = new QLabel(QStringLiteral("(in months)"), this);
     Label[kBoxes]->setObjectName(QStringLiteral("Label6"));
     platform::Place(Label[kBoxes], 1860, 1275, 855, 255);
+    // The unit labels the duration box too. Qt names a box after its first label, so the
+    // box is still read as "Duration".
+    Label[kBoxes]->setBuddy(txtIn[kDuration]);
 
     cmdAccept = new QPushButton(QStringLiteral("Accept"), this);
     cmdAccept->setObjectName(QStringLiteral("cmdAccept"));

@@ -5,6 +5,7 @@
 #include "forms/addrecorddialog.h"
 #include "forms/editrecorddialog.h"
 #include "forms/introdialog.h"
+#include "platform/accessible.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
 #include "platform/printer.h"
@@ -80,6 +81,10 @@ EntryListDialog::EntryListDialog(AppState& state, QWidget* parent) : QDialog(par
     platform::Place(lstDisplay, 60, 60, 6795, 1950);
 
     auto* fraSortHow = new QFrame(this);
+    // The six orders are one group of radio buttons to a screen reader, named for what
+    // they choose.
+    platform::SetAccessibleRole(fraSortHow, QAccessible::Grouping);
+    fraSortHow->setAccessibleName(QStringLiteral("Sort by"));
     fraSortHow->setObjectName(QStringLiteral("fraSortHow"));
     fraSortHow->setFrameShape(QFrame::NoFrame);
     platform::Place(fraSortHow, 548, 2280, 5835, 195);

@@ -101,6 +101,7 @@ IntroDialog::IntroDialog(AppState& state, QWidget* parent) : QDialog(parent), st
     imgIcon->setObjectName(QStringLiteral("imgIcon"));
     platform::Place(imgIcon, 180, 180, 480, 480);
     imgIcon->setPixmap(ProgramIcon().pixmap(imgIcon->size()));
+    imgIcon->setAccessibleName(QStringLiteral("Kestrow icon"));
 
     labA = new QLabel(this);
     labA->setObjectName(QStringLiteral("labA"));

@@ -2,11 +2,13 @@
 
 #include "app/appstate.h"
 #include "budget/budget.h"
+#include "core/numfmt.h"
 #include "core/record.h"
 #include "exports/exports.h"
 #include "forms/changeamountdialog.h"
 #include "forms/entrylistdialog.h"
 #include "forms/savingschart.h"
+#include "platform/accessible.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
 #include "platform/savefile.h"
@@ -23,10 +25,13 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include <array>
 #include <ctime>
 
 MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), state_(state)
 {
+    // A plain QWidget reads as a "filler"; screen readers look for a frame.
+    platform::SetAccessibleRole(this, QAccessible::Window);
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Kestrow Budget Calculator"));
     setFixedSize(platform::Twips(9165), platform::Twips(4425));
@@ -51,23 +56,28 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
         return b;
     };
 
-    label("labA", QStringLiteral("Monthly amount required"), 255, 180, 1815, 255);
+    captions_[0] = label("labA", QStringLiteral("Monthly amount required"), 255, 180, 1815, 255);
     lab1 = label("lab1", {}, 2175, 180, 975, 255,
                  QStringLiteral("This is the amount of new money required each month"));
-    label("labB", QStringLiteral("Total amount this month"), 255, 540, 1815, 255);
+    captions_[1] = label("labB", QStringLiteral("Total amount this month"), 255, 540, 1815, 255);
     lab2 = label("lab2", {}, 2175, 540, 975, 255,
                  QStringLiteral("This is the total number of dollars required this month, "
                                 "assuming that all of the items to the right are paid in "
                                 "this month"));
-    label("labC", QStringLiteral("Bills due this month"), 255, 900, 1815, 255);
+    captions_[2] = label("labC", QStringLiteral("Bills due this month"), 255, 900, 1815, 255);
     lab3 = label("lab3", {}, 2160, 900, 975, 255,
                  QStringLiteral("This is the amount required to pay the items to the right"));
-    label("labD", QStringLiteral("Net requirement is"), 255, 1260, 1815, 255);
+    captions_[3] = label("labD", QStringLiteral("Net requirement is"), 255, 1260, 1815, 255);
     lab4 = label("lab4", {}, 2160, 1260, 975, 255,
                  QStringLiteral("This is the amount required against future items"));
-    // The figures end in a blank and line up on their right edge.
-    for (QLabel* figure : {lab1, lab2, lab3, lab4})
-        figure->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The figures end in a blank and line up on their right edge. Each caption labels its
+    // figure for assistive technology (the captions have no mnemonic, so nothing else
+    // changes).
+    const std::array<QLabel*, 4> figures = {lab1, lab2, lab3, lab4};
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+        figures[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        captions_[i]->setBuddy(figures[i]);
+    }
 
     cmdPrev = button("cmdPrev", QStringLiteral("Prev Mon"), 120, 1800, 855, 315,
                      QStringLiteral("Look at the previous month"));
@@ -103,8 +113,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     // (set with the caption at every refresh).
     lstDue->setToolTip(QStringLiteral("A list of items due in the captioned month.  Click on an "
                                       "item to pay it today."));
-    // List views do not offer their tooltip to a screen reader by themselves.
-    lstDue->setAccessibleDescription(lstDue->toolTip());
+    // List views do not offer their tooltip to a screen reader by themselves; a click in
+    // fact only selects, so the description also says what a selection does.
+    lstDue->setAccessibleDescription(
+        lstDue->toolTip() +
+        QStringLiteral(" Selecting one enables Pay and Cancel, and Step while the current "
+                       "month is shown."));
     lstDue->setSelectionMode(QAbstractItemView::SingleSelection);
     lstDue->setFont(platform::FixedPitchFont(8.25));
     lstDue->setUniformItemSizes(true);
@@ -115,6 +129,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     picGraph = new SavingsChart(this);
     picGraph->setObjectName(QStringLiteral("picGraph"));
     platform::Place(picGraph, 120, 3120, 8955, 1275);
+    announcer_ = new platform::Announcer(this);
 
     connect(lstDue, &QListWidget::itemSelectionChanged, this, &MainWindow::lstDue_Click);
     connect(cmdPrev, &QPushButton::clicked, this, &MainWindow::cmdPrev_Click);
@@ -191,6 +206,22 @@ void MainWindow::Form_Load()
     lab2->setText(QString::fromStdString(labels.totalThisMonth));
     lab3->setText(QString::fromStdString(labels.billsDue));
     lab4->setText(QString::fromStdString(labels.netRequirement));
+
+    // A screen reader reads each figure with its caption and without the trailing blank,
+    // and hears the month and the figures again after every change the user makes. The
+    // first refresh comes before the window is shown; its appearance is announced anyway.
+    const double amounts[] = {figures.monthlyRequired, figures.totalThisMonth, figures.billsDue,
+                              figures.netRequirement};
+    QStringList spoken{labE->text()};
+    for (std::size_t i = 0; i < captions_.size(); ++i) {
+        auto* figure = qobject_cast<QLabel*>(captions_[i]->buddy());
+        figure->setAccessibleName(captions_[i]->text() + QStringLiteral(": ") +
+                                  QString::fromStdString(kestrow::FormatAmount(amounts[i])));
+        spoken << figure->accessibleName();
+    }
+    announcer_->setText(spoken.join(QStringLiteral(". ")));
+    if (isVisible())
+        announcer_->announce();
 
     DrawChart();
 }
@@ -328,7 +359,9 @@ void MainWindow::changeSelected(bool pay)
             std::string changed = *line;
             if (pay) {
                 if (const auto terms = kestrow::PayTermsOf(*line, state_.todayDate())) {
-                    ChangeAmountDialog dialog(terms->months, terms->amount, this);
+                    const std::vector<std::string> fields = kestrow::SplitFields(*line);
+                    ChangeAmountDialog dialog(platform::DecodeText(fields[kestrow::FieldName]),
+                                              terms->months, terms->amount, this);
                     dialog.exec();
                     changed = kestrow::PaidLine(*line, *terms, dialog.amount());
                 }

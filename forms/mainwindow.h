@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -17,6 +18,9 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class SavingsChart;
+namespace platform {
+class Announcer;
+}
 
 class MainWindow : public QWidget
 {
@@ -75,6 +79,8 @@ private:
     void changeSelected(bool pay);
 
     AppState& state_;
+    std::array<QLabel*, 4> captions_{}; // labA to labD, each the buddy label of its figure
+    platform::Announcer* announcer_ = nullptr;
     std::int16_t monthOffset_ = 0;
     std::vector<double> monthTotals_; // the money to hold at month offsets 0 to the horizon
     double freedAmount_ = 0;

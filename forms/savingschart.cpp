@@ -1,6 +1,7 @@
 #include "forms/savingschart.h"
 
 #include "core/numfmt.h"
+#include "platform/accessible.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -57,10 +58,10 @@ ChartPlan MakeChartPlan(const std::vector<double>& monthTotals, double freedAmou
     }
     plan.gridStep = largest >= 1000 ? 1000 : 100;
     plan.toolTip = ChartToolTip(plan.gridStep);
-    plan.description = QStringLiteral("Savings chart over %1 months: %2 freed, largest total %3.")
+    plan.description = QStringLiteral("Over %1 months: %2 freed, largest total %3.")
                            .arg(horizonMonths)
-                           .arg(QString::fromStdString(kestrow::FormatDollars(freedAmount)),
-                                QString::fromStdString(kestrow::FormatDollars(largest)));
+                           .arg(QString::fromStdString(kestrow::FormatAmount(freedAmount)),
+                                QString::fromStdString(kestrow::FormatAmount(largest)));
     plan.chartTop = ChartTopFor(largest, plan.gridStep);
 
     plan.left = -2;
@@ -98,6 +99,7 @@ ChartPlan MakeChartPlan(const std::vector<double>& monthTotals, double freedAmou
 
 SavingsChart::SavingsChart(QWidget* parent) : QWidget(parent)
 {
+    platform::SetAccessibleRole(this, QAccessible::Chart);
     setToolTip(ChartToolTip(1000));
     setAccessibleName(QStringLiteral("Savings chart"));
     setAttribute(Qt::WA_OpaquePaintEvent);

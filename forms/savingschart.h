@@ -36,7 +36,8 @@ struct ChartPlan
     std::int64_t gridStep = 1000;
     std::int64_t chartTop = 0;
     QString toolTip;
-    // What a screen reader says of the picture: the freed money and the largest total.
+    // What a screen reader says of the picture: the freed money and the largest total, in
+    // the format of the main window's figures.
     QString description;
     // In drawing order; later lines cover earlier ones.
     std::vector<ChartLine> lines;

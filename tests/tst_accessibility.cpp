@@ -146,7 +146,7 @@ void TestAccessibility::tabWalksEveryWindow()
         QVERIFY(focus != nullptr && focus->window() == w.get());
         walked << accessibleText(focus, QAccessible::Name);
         if (!focus->toolTip().isEmpty())
-            QCOMPARE(accessibleText(focus, QAccessible::Description), focus->toolTip());
+            QVERIFY(accessibleText(focus, QAccessible::Description).startsWith(focus->toolTip()));
         if (auto* box = qobject_cast<QLineEdit*>(focus); box && i < typed.size())
             QTest::keyClicks(box, typed[i]);
         QTest::keyClick(focus, Qt::Key_Tab);
@@ -164,8 +164,8 @@ void TestAccessibility::chartDescribesTheFreedMoney()
     QVERIFY(chart);
     // A yearly 1,200.00 due in March and a monthly payment: the pot is empty every March.
     const QString description = accessibleText(chart, QAccessible::Description);
-    QVERIFY2(description.contains(QStringLiteral("$.00 freed")), qPrintable(description));
-    QVERIFY2(description.contains(QStringLiteral("largest total $1100.00")),
+    QVERIFY2(description.contains(QStringLiteral(" .00 freed")), qPrintable(description));
+    QVERIFY2(description.contains(QStringLiteral("largest total 1,100.00")),
              qPrintable(description));
 }
 

@@ -85,7 +85,7 @@ int main(int argc, char** argv)
         MainWindow main(state);
         ok = Save(&main, out, QStringLiteral("main-window")) && ok;
 
-        ChangeAmountDialog dollar(12, 1234.5, &main);
+        ChangeAmountDialog dollar(QStringLiteral("Car insurance"), 12, 1234.5, &main);
         ok = Save(&dollar, out, QStringLiteral("change-dollar")) && ok;
 
         EntryListDialog list(state, &main);

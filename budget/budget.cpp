@@ -56,8 +56,7 @@ bool StartFigures(const BudgetInput& input, Frame& frame, BudgetFigures& figures
     frame.todayMonth = DigitsValue(today.substr(5, 2));
     frame.todayIndex = frame.todayYear * 12 + frame.todayMonth;
 
-    const int shown = frame.todayYear * 12 + (frame.todayMonth - 1) + frame.offset;
-    figures.shownMonth = FormatPadded(shown / 12, 4) + "-" + FormatPadded(shown % 12 + 1, 2);
+    figures.shownMonth = ShownMonth(input.todayDate, frame.offset);
     figures.dueMonthKey = DateKey(figures.shownMonth + "-99").value_or(0);
     return true;
 }
@@ -367,6 +366,48 @@ BudgetFigures Compute(const BudgetInput& input)
     }
     FinishFigures(frame, figures);
     return figures;
+}
+
+void ForEachDue(const BudgetInput& input, int lastOffset,
+                const std::function<void(int, const DueEntry&)>& visit)
+{
+    BudgetInput whole = input;
+    whole.horizonMonths = static_cast<std::int16_t>(std::clamp(lastOffset, 0, kLongestDuration));
+    whole.monthOffset = 0;
+    BudgetFigures figures;
+    Frame frame;
+    if (input.records == nullptr || !StartFigures(whole, frame, figures))
+        return;
+    // The key of each month's "yyyy-mm-99", which a payment's date must be below.
+    std::vector<std::int32_t> monthKeys(static_cast<std::size_t>(frame.horizon) + 1);
+    for (int offset = 0; offset <= frame.horizon; ++offset)
+        monthKeys[std::size_t(offset)] =
+            DateKey(ShownMonth(input.todayDate, offset) + "-99").value_or(0);
+
+    std::string stepped;
+    for (const auto& record : *input.records) {
+        const Placement place = Place(record, frame, input.todayDate, stepped);
+        if (!place.usable)
+            continue;
+        const std::int32_t period = record.duration;
+        DueEntry entry{record.recordNumber,
+                       std::string(EffectiveText(place, record, frame, stepped)), record.amount,
+                       record.type, record.name};
+        for (int offset = place.dueLag % period; offset <= frame.horizon; offset += period) {
+            if (place.key < monthKeys[std::size_t(offset)])
+                visit(offset, entry);
+        }
+    }
+}
+
+std::string ShownMonth(std::string_view todayDate, int offset)
+{
+    if (!IsTodayDate(todayDate))
+        return {};
+    const int year = DigitsValue(todayDate.substr(0, 4));
+    const int month = DigitsValue(todayDate.substr(5, 2));
+    const int shown = year * 12 + (month - 1) + offset;
+    return FormatPadded(shown / 12, 4) + "-" + FormatPadded(shown % 12 + 1, 2);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "core/record.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,15 @@ struct BudgetFigures
 // refuses gives the figures of an empty schedule with every record skipped. freedAmount is
 // the true smallest total of months 0 to horizonMonths - 1 (0 when that range is empty).
 BudgetFigures Compute(const BudgetInput& input);
+
+// The due lists of every month from offset 0 to lastOffset, in one pass over the records:
+// visit(offset, entry) is called for exactly the entries Compute's due list holds at that
+// monthOffset, record by record in file order and, for each record, month by month.
+void ForEachDue(const BudgetInput& input, int lastOffset,
+                const std::function<void(int, const DueEntry&)>& visit);
+
+// "yyyy-mm" of the month `offset` months after today's; empty when IsTodayDate refuses it.
+std::string ShownMonth(std::string_view todayDate, int offset);
 
 // The texts the main window shows.
 struct BudgetLabels

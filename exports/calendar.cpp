@@ -181,19 +181,20 @@ std::string CalendarFile(const ExportInput& input, const CalendarOptions& option
     BudgetInput budget;
     budget.records = &records;
     budget.todayDate = input.todayDate;
+    std::vector<std::vector<DueEntry>> byMonth(std::size_t(months) + 1);
+    ForEachDue(budget, months, [&](int offset, const DueEntry& entry) {
+        byMonth[std::size_t(offset)].push_back(entry);
+    });
     for (int offset = 0; offset <= months; ++offset) {
-        // The due list of a month does not depend on how far the totals reach, so each
-        // month is computed with a horizon that ends at it.
-        budget.horizonMonths = static_cast<std::int16_t>(offset);
-        budget.monthOffset = static_cast<std::int16_t>(offset);
-        const BudgetFigures figures = Compute(budget);
-        if (figures.shownMonth.size() != 7)
+        const std::string shown = ShownMonth(input.todayDate, offset);
+        if (shown.size() != 7)
             break; // beyond the year 9999, which no calendar date can name
-        const int year = std::atoi(figures.shownMonth.substr(0, 4).c_str());
-        const int month = std::atoi(figures.shownMonth.substr(5, 2).c_str());
+        const int year = std::atoi(shown.substr(0, 4).c_str());
+        const int month = std::atoi(shown.substr(5, 2).c_str());
 
-        for (const std::size_t i : SortedOrder(DueLines(figures.due))) {
-            const DueEntry& due = figures.due[i];
+        const std::vector<DueEntry>& dueList = byMonth[std::size_t(offset)];
+        for (const std::size_t i : SortedOrder(DueLines(dueList))) {
+            const DueEntry& due = dueList[i];
             const auto record = std::lower_bound(
                 records.begin(), records.end(), due.recordNumber,
                 [](const UsableRecord& r, std::int32_t number) { return r.recordNumber < number; });

@@ -31,19 +31,19 @@ std::string MonthTable(const ExportInput& input)
     budget.todayDate = input.todayDate;
     budget.horizonMonths = std::max<std::int16_t>(input.horizonMonths, 0);
     const BudgetFigures whole = Compute(budget);
+    const std::size_t months = whole.monthTotals.size();
+    std::vector<double> due(months, 0.0);
+    std::vector<std::size_t> payments(months, 0);
+    ForEachDue(budget, budget.horizonMonths, [&](int offset, const DueEntry& entry) {
+        due[std::size_t(offset)] += entry.amount;
+        ++payments[std::size_t(offset)];
+    });
 
     std::string out = "month,pot,due,payments,setAside\r\n";
-    for (int offset = 0; offset <= budget.horizonMonths; ++offset) {
-        // The totals are the same at every offset; only the due list and the month's name
-        // change, and they do not need the totals of later months.
-        BudgetInput month = budget;
-        month.horizonMonths = static_cast<std::int16_t>(offset);
-        month.monthOffset = static_cast<std::int16_t>(offset);
-        const BudgetFigures figures = Compute(month);
-        out += figures.shownMonth + ',' +
-               PlainNumber(whole.monthTotals[static_cast<std::size_t>(offset)]) + ',' +
-               PlainNumber(figures.billsDue) + ',' + std::to_string(figures.due.size()) + ',' +
-               PlainNumber(whole.monthlyRequired) + "\r\n";
+    for (std::size_t offset = 0; offset < months; ++offset) {
+        out += ShownMonth(budget.todayDate, int(offset)) + ',' +
+               PlainNumber(whole.monthTotals[offset]) + ',' + PlainNumber(due[offset]) + ',' +
+               std::to_string(payments[offset]) + ',' + PlainNumber(whole.monthlyRequired) + "\r\n";
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include "platform/widgets.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <memory>
 
@@ -16,7 +17,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrow"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrow.Kestrow"));
-    QApplication::setWindowIcon(ProgramIcon());
     // Every window is laid out in twips for an 8-point sans-serif; the larger default
     // font of most Linux desktops would not fit its labels and buttons.
     QApplication::setFont(platform::SansFont(8.25));
@@ -33,6 +33,9 @@ int main(int argc, char** argv)
     windows.showMain = [&state, &mainWindow] {
         mainWindow = std::make_unique<MainWindow>(state);
         mainWindow->show();
+        // The icon needs the SVG plug-ins and the MIME database, the slowest part of
+        // start-up; it follows the visible window a moment later, where no one can tell.
+        QTimer::singleShot(0, [] { QApplication::setWindowIcon(ProgramIcon()); });
     };
     if (!Main(state, windows))
         return platform::ProgramEnding() ? 0 : 1; // "Exit", or a start-up failure reported

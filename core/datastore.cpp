@@ -650,8 +650,16 @@ void DataStore::close()
 
 Status DataStore::removeFile()
 {
+    // The user agreed to lose what Kestrow showed, not what someone else has put there.
+    int err = 0;
+    const FileState state = seen_.known ? checkFile(err) : FileState::Unchanged;
     close();
     forget();
+    if (state == FileState::Changed)
+        return Status::changed(notices::NotDeletedChangedOutside(dataFile_));
+    if (state == FileState::Unknown)
+        return Status::failure("Kestrow could not delete the data file " + dataFile_ + ": " +
+                               reason(err) + ".");
     if (!linkPath_.empty()) {
         FileHandle target(
             ops_, ops_.open(dataFile_.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOFOLLOW, 0));

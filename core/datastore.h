@@ -149,7 +149,8 @@ public:
     void close();
     bool isOpen() const { return read_.isOpen(); }
     // "Exit" on the introduction screen: releases the file and deletes it (a file reached
-    // through a link is emptied instead, so that the link keeps leading somewhere).
+    // through a link is emptied instead, so that the link keeps leading somewhere). A file
+    // changed outside Kestrow since it was last read is left alone.
     Status removeFile();
 
     // Length in bytes of the file behind the read handle; 0 means no payments.

@@ -22,6 +22,13 @@ std::string ChangedOutside(std::string_view dataFile, std::string_view rereadPro
     return text + ", and Kestrow could not read the file again: " + Str(rereadProblem) + ".";
 }
 
+std::string NotDeletedChangedOutside(std::string_view dataFile)
+{
+    return "Kestrow has not deleted the data file " + Str(dataFile) +
+           ": it was changed outside Kestrow since Kestrow last read it, so it may hold "
+           "payments Kestrow has not shown you.";
+}
+
 std::string CannotSaveInFolder(std::string_view dataFile, std::string_view tempFile,
                                std::string_view reason)
 {

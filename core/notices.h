@@ -17,6 +17,10 @@ namespace kestrow::notices {
 // it could not be.
 std::string ChangedOutside(std::string_view dataFile, std::string_view rereadProblem = {});
 
+// "Exit" left the data file in place: it was changed outside Kestrow since Kestrow last
+// read it.
+std::string NotDeletedChangedOutside(std::string_view dataFile);
+
 // Start-up: the scratch file cannot be created beside the data file, so no change can be
 // put in place.
 std::string CannotSaveInFolder(std::string_view dataFile, std::string_view tempFile,

@@ -1,12 +1,14 @@
 // The data file changed outside Kestrow while it runs (an editor that saves by renaming a
 // new file over the old one, a line inserted in place, a mere touch), met by every writer
 // through its window: Step, Pay with its dialog open, Delete, the edit form's Accept and a
-// new entry. A change made over someone else's edit must be refused, the file read again
-// and shown, and the user told; a file that was only touched must stop nothing.
+// new entry, and "Exit" on the introduction screen, which deletes the file. A change made
+// over someone else's edit must be refused, the file read again and shown, and the user
+// told; a file that was only touched must stop nothing.
 #include "core/notices.h"
 #include "forms/addrecorddialog.h"
 #include "forms/editrecorddialog.h"
 #include "forms/entrylistdialog.h"
+#include "forms/introdialog.h"
 #include "forms/mainwindow.h"
 #include "mainwindow_testutil.h"
 
@@ -27,7 +29,7 @@ const QByteArray kEdited = "Gym|Mem|2026-06-01|35.00|1\r\nRent|Sub|2026-06-03|80
 const QByteArray kInserted = "Tax|Sub|2026-06-02|5.00|1\r\n" + kBefore;
 
 enum How { Renamed, InPlace, Touched };
-enum Writer { Step, PayDialogOpen, Delete, EditFormOpen, Add };
+enum Writer { Step, PayDialogOpen, Delete, EditFormOpen, Add, IntroExit };
 
 bool ChangeOutside(const std::string& path, How how, const QByteArray& contents)
 {
@@ -91,6 +93,8 @@ void TestDataFileOutside::writerMeetsAnOutsideChange_data()
         << int(EditFormOpen) << int(Renamed) << kEdited << QByteArray();
     QTest::newRow("New entry, saved by an editor")
         << int(Add) << int(Renamed) << kEdited << QByteArray();
+    QTest::newRow("Exit, saved by an editor")
+        << int(IntroExit) << int(Renamed) << kEdited << QByteArray();
     QTest::newRow("Step, only touched")
         << int(Step) << int(Touched) << kBefore
         << QByteArray("Gym|Mem|2026-07-01|30.00|1\r\nRent|Sub|2026-06-03|800.00|1\r\n");
@@ -114,7 +118,13 @@ void TestDataFileOutside::writerMeetsAnOutsideChange()
 
     // Every writer acts on Gym, the first row of either list and record 1 when it was read.
     QStringList shownRows;
-    if (writer == Step || writer == PayDialogOpen) {
+    if (writer == IntroExit) {
+        IntroDialog intro(state);
+        intro.show();
+        change();
+        platform::MessageTestHook::queueAnswer(true); // "Do you really want to clear the data?"
+        Click(&intro, "cmdQuit");
+    } else if (writer == Step || writer == PayDialogOpen) {
         ClickRow(due, 0);
         if (writer == Step) {
             change();
@@ -169,6 +179,11 @@ void TestDataFileOutside::writerMeetsAnOutsideChange()
     // Nothing of the outside change is lost, nothing of Kestrow's is made, the window shows
     // the file as it is now, and the user hears why.
     QCOMPARE(session_.bytes(), outside);
+    if (writer == IntroExit) {
+        QCOMPARE(messages.last(), QString::fromStdString(kestrow::notices::NotDeletedChangedOutside(
+                                      session_.dataFile)));
+        return;
+    }
     QCOMPARE(messages, QStringList{QString::fromStdString(
                            kestrow::notices::ChangedOutside(session_.dataFile))});
     const QString mark = outside == kEdited ? QStringLiteral("35.00") : QStringLiteral("Tax");

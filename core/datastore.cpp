@@ -521,16 +521,18 @@ Status DataStore::restoreScratch()
 // (and undone), since permissions, read-only mounts and the superuser all decide it.
 std::string DataStore::probeSaving()
 {
+    FileHandle file(ops_,
+                    ops_.open(dataFile_.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0));
+    const int fileError = file.isOpen() ? 0 : errno;
+    file.reset();
     FileHandle probe(ops_,
                      ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
     if (!probe.isOpen())
-        return notices::CannotSaveInFolder(dataFile_, tempFile_, reason(errno));
+        return notices::CannotSaveInFolder(dataFile_, tempFile_, reason(errno), fileError == 0);
     probe.reset();
     ops_.unlink(tempFile_.c_str()); // one left behind is removed by the next rewrite
-    FileHandle file(ops_,
-                    ops_.open(dataFile_.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0));
-    if (!file.isOpen())
-        return notices::CannotAddToFile(dataFile_, reason(errno));
+    if (fileError != 0)
+        return notices::CannotAddToFile(dataFile_, reason(fileError));
     return {};
 }
 

@@ -30,13 +30,17 @@ std::string NotDeletedChangedOutside(std::string_view dataFile)
 }
 
 std::string CannotSaveInFolder(std::string_view dataFile, std::string_view tempFile,
-                               std::string_view reason)
+                               std::string_view reason, bool canAdd)
 {
     return "Kestrow cannot save changes to the data file " + Str(dataFile) +
            ": it cannot create its scratch file " + Str(tempFile) + " beside it (" + Str(reason) +
-           "). You can look at your payments, but Pay, Step, Delete, Edit and new entries will "
-           "fail. Kestrow leaves the file where it is; to make changes, make its folder "
-           "writable or move the file to a folder you can write, then start Kestrow again.";
+           "). " +
+           (canAdd ? "You can look at your payments and add new ones, but Pay, Step, Delete "
+                     "and Edit will fail."
+                   : "You can look at your payments, but Pay, Step, Delete, Edit and new "
+                     "entries will fail.") +
+           " Kestrow leaves the file where it is; to make changes, make its folder writable "
+           "or move the file to a folder you can write, then start Kestrow again.";
 }
 
 std::string CannotAddToFile(std::string_view dataFile, std::string_view reason)

@@ -21,10 +21,10 @@ std::string ChangedOutside(std::string_view dataFile, std::string_view rereadPro
 // read it.
 std::string NotDeletedChangedOutside(std::string_view dataFile);
 
-// Start-up: the scratch file cannot be created beside the data file, so no change can be
-// put in place.
+// Start-up: the scratch file cannot be created beside the data file, so no rewrite can be
+// put in place; `canAdd` when records can still be appended to the file itself.
 std::string CannotSaveInFolder(std::string_view dataFile, std::string_view tempFile,
-                               std::string_view reason);
+                               std::string_view reason, bool canAdd);
 // Start-up: the data file itself cannot be written, so records cannot be added to it.
 std::string CannotAddToFile(std::string_view dataFile, std::string_view reason);
 

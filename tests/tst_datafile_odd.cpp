@@ -203,7 +203,7 @@ void TestDataFileOdd::startAndChange()
         break;
     case FolderNotWritable:
         faults_.createError = EROFS;
-        said << Text(kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS)));
+        said << Text(kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS), true));
         break;
     case PartialScratch:
         QVERIFY(writeFile(temp, kRecords + "Car|Su"));

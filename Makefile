@@ -100,5 +100,18 @@ fresh-install-check: package
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# `make run` starts the program from $(BUILD), so its data file is $(BUILD)/Kestrow.txt
+# (with $(BUILD)/xyzzy.tmp left by an interrupted change). A build folder holding either
+# with records in it keeps them: everything else in it goes.
+KEEP_DATA   := Kestrow.txt xyzzy.tmp
+
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)
+	@for d in $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ); do \
+	  [ -e "$$d" ] || continue; \
+	  kept=""; \
+	  for f in $(KEEP_DATA); do [ -s "$$d/$$f" ] && kept="$$kept $$f"; done; \
+	  if [ -z "$$kept" ]; then rm -rf "$$d"; continue; fi; \
+	  find "$$d" -mindepth 1 -maxdepth 1 $$(for f in $$kept; do printf '! -name %s ' "$$f"; done) \
+	    -exec rm -rf {} +; \
+	  for f in $$kept; do echo "make clean: kept $$d/$$f, which holds your payments"; done; \
+	done

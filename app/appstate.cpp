@@ -8,7 +8,7 @@ void AppState::setToday(std::string date, std::int16_t month)
 
 kestrow::Status AppState::openData(const std::string& dataFile, const std::string& tempFile)
 {
-    data_ = std::make_unique<kestrow::DataStore>(dataFile, tempFile);
+    data_ = std::make_unique<kestrow::DataStore>(dataFile, tempFile, *ops_);
     return data_->open();
 }
 

@@ -36,8 +36,12 @@ public:
     const std::string& todayDate() const { return todayDate_; }
     std::int16_t todayMonth() const { return todayMonth_; }
 
-    // Opens the data file with its scratch file beside it (start-up, and tests).
+    // Opens the data file with its scratch file beside it (start-up, and tests), both
+    // paths the system's bytes.
     kestrow::Status openData(const std::string& dataFile, const std::string& tempFile);
+    // The system calls the data file goes through from the next openData on; tests put
+    // faults in them.
+    void useFileOps(kestrow::FileOps& ops) { ops_ = &ops; }
     bool hasData() const { return data_ != nullptr && data_->isOpen(); }
     kestrow::DataStore& data() { return *data_; }
     const kestrow::DataStore& data() const { return *data_; }
@@ -48,6 +52,7 @@ public:
     void raiseHorizon(std::int16_t months);
 
 private:
+    kestrow::FileOps* ops_ = &kestrow::FileOps::system();
     std::unique_ptr<kestrow::DataStore> data_;
     std::string todayDate_; // YYYY-MM-DD
     std::int16_t todayMonth_ = 0;

@@ -9,8 +9,6 @@
 #include "platform/programfolder.h"
 #include "platform/systemdate.h"
 
-#include <QFile>
-
 #include <algorithm>
 
 namespace {
@@ -63,18 +61,17 @@ std::vector<std::int32_t> unusableLines(const kestrow::ParsedFile& parsed,
 
 bool Main(AppState& state, const StartupWindows& windows)
 {
-    const QString folder = platform::DataFolder();
-    if (folder.isEmpty()) {
+    // The folder as the system's bytes: decoding it would lose a name that is not UTF-8.
+    const std::string folder = platform::DataFolder();
+    if (folder.empty()) {
         platform::ShowError(nullptr,
                             QStringLiteral("Kestrow cannot create its data file: neither %1 nor "
                                            "a folder for your own data can be written.")
-                                .arg(platform::ProgramFolder()));
+                                .arg(platform::ShownPath(platform::ProgramFolder())));
         return false;
     }
-    const std::string dataFile =
-        QFile::encodeName(folder + QStringLiteral("/Kestrow.txt")).toStdString();
-    const std::string tempFile =
-        QFile::encodeName(folder + QStringLiteral("/xyzzy.tmp")).toStdString();
+    const std::string dataFile = folder + "/Kestrow.txt";
+    const std::string tempFile = folder + "/xyzzy.tmp";
 
     // One reading of the clock: today stays the same for the whole run.
     const auto today = kestrow::TodayFromSystemText(platform::SystemDateText().toStdString());
@@ -93,6 +90,9 @@ bool Main(AppState& state, const StartupWindows& windows)
     kestrow::DataStore& data = state.data();
     if (!data.recoveryNote().empty())
         platform::ShowMessage(nullptr, QString::fromStdString(data.recoveryNote()));
+    // Said once, here: the file is used where it is, but every change would fail.
+    if (!data.saveNote().empty())
+        platform::ShowError(nullptr, QString::fromStdString(data.saveNote()));
 
     while (data.length() == 0) {
         windows.showIntroduction();
@@ -101,7 +101,7 @@ bool Main(AppState& state, const StartupWindows& windows)
     }
 
     const kestrow::ParsedFile parsed = kestrow::ParseLines(data.readLines());
-    reportUnusableLines(dataFile, unusableLines(parsed, state.todayDate()));
+    reportUnusableLines(data.dataFile(), unusableLines(parsed, state.todayDate()));
     state.raiseHorizon(kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon));
 
     windows.showMain();

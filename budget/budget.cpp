@@ -444,14 +444,15 @@ std::vector<std::string> DueLines(const std::vector<DueEntry>& due)
     lines.reserve(due.size());
     for (std::size_t i = 0; i < due.size(); ++i) {
         const auto& entry = due[i];
-        std::string line = entry.effectiveDate;
+        // Characters, not bytes, when the record is UTF-8, so a letter is never cut in half
+        // and the name column stays aligned.
+        const bool utf8 = ValidUtf8(entry.type) && ValidUtf8(entry.name);
+        std::string line = ShownText(entry.effectiveDate, kLongestShown, false);
         line.append(width - amounts[i].size(), ' ');
         line += amounts[i];
         line += "  ";
-        // Characters, not bytes, when the record is UTF-8, so a letter is never cut in half
-        // and the name column stays aligned.
-        line += TextColumn(entry.type, 5, ValidUtf8(entry.type) && ValidUtf8(entry.name));
-        line += entry.name;
+        line += TextColumn(entry.type, 5, utf8);
+        line += ShownText(entry.name, kLongestShown, utf8);
         lines.push_back(std::move(line));
     }
     return lines;

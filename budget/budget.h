@@ -76,7 +76,8 @@ struct BudgetLabels
 BudgetLabels MakeLabels(const BudgetFigures& figures);
 
 // One line of the due list per entry, same order as `due`: date, amount right-aligned in
-// nine characters, two blanks, type padded or cut to five characters, name. When an amount
+// nine characters, two blanks, type padded or cut to five characters, name (a date or name
+// longer than kLongestShown characters cut short, core/text.h). When an amount
 // does not fit nine characters, the amount column of every line is one wider than the
 // longest amount, so the columns stay aligned and the list still sorts by date.
 std::vector<std::string> DueLines(const std::vector<DueEntry>& due);

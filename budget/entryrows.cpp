@@ -75,8 +75,9 @@ std::vector<EntryRow> EntryRows(const std::vector<std::string>& lines, EntryOrde
 {
     struct Parts
     {
-        std::vector<std::string> fields; // at least five, missing ones empty
+        std::vector<std::string> fields; // five or more, missing ones empty; Raw: the line
         std::string shownDate;
+        bool utf8 = false;
         std::string key; // right-aligned key before padding
     };
     std::vector<Parts> parts;
@@ -86,23 +87,25 @@ std::vector<EntryRow> EntryRows(const std::vector<std::string>& lines, EntryOrde
     for (const auto& line : lines) {
         ++number;
         Parts p;
-        p.fields = SplitFields(line);
-        if (p.fields.size() < 5)
-            p.fields.resize(5);
-        if (order != EntryOrder::Raw)
-            p.shownDate = ShownDate(p.fields[FieldDate], p.fields[FieldDuration], todayDate);
-        switch (order) {
-        case EntryOrder::Amount:
-            p.key = AmountKey(p.fields[FieldAmount]);
-            break;
-        case EntryOrder::Duration:
-            p.key = DurationKey(p.fields[FieldDuration]);
-            break;
-        case EntryOrder::Raw:
+        p.utf8 = ValidUtf8(line);
+        if (order == EntryOrder::Raw) {
+            p.fields.assign(5, std::string());
+            p.fields[0] = ShownText(line, kLongestShown, p.utf8);
             p.key = std::to_string(number);
-            break;
-        default:
-            break;
+        } else {
+            p.fields = SplitFields(line);
+            if (p.fields.size() < 5)
+                p.fields.resize(5);
+            p.shownDate = ShownDate(p.fields[FieldDate], p.fields[FieldDuration], todayDate);
+            if (order == EntryOrder::Amount)
+                p.key = AmountKey(p.fields[FieldAmount]);
+            else if (order == EntryOrder::Duration)
+                p.key = DurationKey(p.fields[FieldDuration]);
+            // Only so much of a field is shown, however long it is in the file; cut here,
+            // a key column cannot grow every row to the length of one field.
+            for (std::string* text : {&p.fields[0], &p.fields[1], &p.fields[2], &p.fields[3],
+                                      &p.fields[4], &p.shownDate, &p.key})
+                *text = ShownText(*text, kLongestShown, p.utf8);
         }
         width = std::max(width, p.key.size());
         parts.push_back(std::move(p));
@@ -140,8 +143,7 @@ std::vector<EntryRow> EntryRows(const std::vector<std::string>& lines, EntryOrde
         case EntryOrder::Type:
             // Counted in characters when the line is UTF-8, so a letter of several bytes is
             // never split; an older single-byte line is counted in bytes.
-            row.text = Joined(
-                {TextColumn(type, kTypeWidth, ValidUtf8(lines[i])), name, date, amount, duration});
+            row.text = Joined({TextColumn(type, kTypeWidth, p.utf8), name, date, amount, duration});
             break;
         case EntryOrder::Date:
             row.text = Joined({date, name, type, amount, duration});
@@ -153,7 +155,7 @@ std::vector<EntryRow> EntryRows(const std::vector<std::string>& lines, EntryOrde
             row.text = Joined({RightAligned(p.key, width), name, type, date, amount});
             break;
         case EntryOrder::Raw:
-            row.text = Joined({RightAligned(p.key, width), lines[i]});
+            row.text = Joined({RightAligned(p.key, width), f[0]}); // the whole line
             break;
         }
         rows.push_back(std::move(row));

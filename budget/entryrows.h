@@ -24,8 +24,9 @@ struct EntryRow
 std::string ShownDate(std::string_view date, std::string_view duration, std::string_view todayDate);
 
 // One row per line, in file order. The right-aligned key columns (amount 8, duration 4,
-// record number 6 characters) grow for every row when one key is longer, so a long key is
-// never cut and the columns after it stay together.
+// record number 6 characters) grow for every row when one key is longer, so the columns
+// after it stay together. A field (or a Raw line) longer than kLongestShown characters is
+// cut short (core/text.h); the file keeps every byte.
 std::vector<EntryRow> EntryRows(const std::vector<std::string>& lines, EntryOrder order,
                                 std::string_view todayDate);
 

@@ -8,8 +8,15 @@
 // and renamed over the data file in one atomic step, so a crash at any moment leaves
 // either the old file or the new one. A failed change removes the scratch file, leaves
 // the data file byte for byte as it was and is reported as a Status with a message.
+//
+// The file is also a plain text file that people edit, sync and replace while Kestrow
+// runs. The store remembers which file it last read or wrote and what that held; a change
+// goes ahead only while the file at the path is still that one, unchanged, because record
+// numbers and the copy a rewrite writes back come from what Kestrow read.
 
 #include "core/fileops.h"
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <optional>
@@ -20,19 +27,41 @@
 namespace kestrow {
 
 // Outcome of a change to the data file: done, done with a warning for the user (the folder
-// could not be flushed to disk after the rename), or failed with a message naming the file
-// and the reason.
+// could not be flushed to disk after the rename), failed with a message naming the file
+// and the reason, or refused because the file was changed outside Kestrow since Kestrow
+// last read it (the store has then read it again; the window must refresh).
 struct [[nodiscard]] Status
 {
-    enum class Outcome { Done, DoneWithWarning, Failed };
+    enum class Outcome { Done, DoneWithWarning, Failed, ChangedOutside };
     Outcome outcome = Outcome::Done;
     std::string message; // the warning or the reason; empty when simply done
 
     static Status success() { return {}; }
     static Status warning(std::string text) { return {Outcome::DoneWithWarning, std::move(text)}; }
     static Status failure(std::string text) { return {Outcome::Failed, std::move(text)}; }
-    bool ok() const { return outcome != Outcome::Failed; }
+    static Status changed(std::string text) { return {Outcome::ChangedOutside, std::move(text)}; }
+    bool ok() const { return outcome == Outcome::Done || outcome == Outcome::DoneWithWarning; }
+    bool changedOutside() const { return outcome == Outcome::ChangedOutside; }
     explicit operator bool() const { return ok(); }
+};
+
+// A 64-bit fingerprint of bytes, built up piece by piece: bytes added in pieces give the
+// value of the same bytes added at once. Quick enough for a file of many megabytes at every
+// refresh; it tells changed contents apart, it is no defence against a forger.
+class Fingerprint
+{
+public:
+    void add(std::string_view bytes);
+    std::uint64_t value() const;
+
+private:
+    void block(const unsigned char* bytes);
+
+    std::uint64_t lanes_[4] = {0x9E3779B185EBCA87ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
+                               0x85EBCA77C2B2AE63ull};
+    unsigned char tail_[32] = {};
+    std::size_t tailSize_ = 0;
+    std::uint64_t length_ = 0;
 };
 
 // Splits file contents into lines. A line ends at CR LF, CR or LF; a last line without
@@ -71,6 +100,8 @@ public:
     void abandon();
 
     bool active() const { return store_ != nullptr; }
+    // Writing the lines so far to the scratch file has failed; complete() reports why.
+    bool writeFailed() const { return error_ != 0; }
     // The scratch file could not be created: the rewrite is inactive and complete()
     // returns this failure.
     const Status& startStatus() const { return start_; }
@@ -87,6 +118,7 @@ private:
     std::vector<std::string> lines_;
     std::size_t next_ = 0;
     std::string pending_;
+    Fingerprint written_;    // of every byte written
     int error_ = 0;          // first errno of a failed write, reported by complete()
     bool lineBreak_ = false; // writeLine() was given a line break, which would split a record
 };
@@ -99,26 +131,35 @@ public:
     DataStore(const DataStore&) = delete;
     DataStore& operator=(const DataStore&) = delete;
 
+    // Both paths are the system's bytes. When the data file is a symbolic link, open()
+    // resolves it once: from then on these name the link's target and a scratch file
+    // beside it, so that the link stays and the target gets every change.
     const std::string& dataFile() const { return dataFile_; }
     const std::string& tempFile() const { return tempFile_; }
+    // The link the data file was reached through; empty when it is no link.
+    const std::string& linkPath() const { return linkPath_; }
 
-    // Start-up: refuses a second Kestrow on the same folder, recovers an interrupted
-    // rewrite (restores a scratch file left where the data file is missing, removes a
-    // stale one beside a complete data file), creates an empty data file if there is none
-    // and opens the read handle.
+    // Start-up: refuses a second Kestrow on the same folder, a link that leads nowhere and
+    // anything but a plain file at the data file's name (never waiting on a pipe), recovers
+    // an interrupted rewrite (restores a scratch file left where the data file is missing,
+    // removes a stale one beside a complete data file), creates an empty data file if
+    // there is none, opens and reads it, and finds out whether changes can be saved.
     Status open();
     // Releases the read handle and the folder lock (at the end of the run).
     void close();
     bool isOpen() const { return read_.isOpen(); }
-    // "Exit" on the introduction screen: releases the file and deletes it.
+    // "Exit" on the introduction screen: releases the file and deletes it (a file reached
+    // through a link is emptied instead, so that the link keeps leading somewhere). A file
+    // changed outside Kestrow since it was last read is left alone.
     Status removeFile();
 
     // Length in bytes of the file behind the read handle; 0 means no payments.
     std::int64_t length() const;
     // Every line from the first (read by offset, so the handle has no position to rewind).
-    // On a read error the lines read so far; the second form reports the error.
-    std::vector<std::string> readLines() const;
-    Status readLines(std::vector<std::string>& lines) const;
+    // On a read error the lines read so far; the second form reports the error. What is
+    // read becomes what Kestrow last saw of the file (see checkFile).
+    std::vector<std::string> readLines();
+    Status readLines(std::vector<std::string>& lines);
     // Appends one record line with CR LF, flushed to disk. A data file removed behind
     // Kestrow's back is created again, holding the new record. On failure the file is cut
     // back to its old length.
@@ -130,24 +171,65 @@ public:
     Status rewriteReplacing(std::int32_t recordNumber, std::string_view newLine);
     Status rewriteDeleting(std::vector<std::int32_t> recordNumbers);
 
+    // Whether the file at the data file's path is still the one Kestrow last read or
+    // wrote, unchanged: the same file with the same size and modification time, or a file
+    // with the very same bytes (touched, or saved again unchanged; Kestrow then reads it
+    // from now on). Missing: nothing is there (removed from outside). Unknown: a system
+    // call failed, its errno in `error`. Every change makes this check before it writes,
+    // and a rewrite makes it again before it puts the new file in place.
+    enum class FileState { Unchanged, Changed, Missing, Unknown };
+    FileState checkFile(int& error);
+    // Opens and reads the file at the data file's path again, whatever is there now; it
+    // becomes what Kestrow last saw. On failure the old read handle stays and every change
+    // is refused until a read succeeds.
+    Status reread();
+
     // A note from open() about what start-up recovered, empty when nothing happened.
     const std::string& recoveryNote() const { return recoveryNote_; }
+    // A note from open() that changes cannot be saved where the data file is, and why;
+    // empty when they can.
+    const std::string& saveNote() const { return saveNote_; }
 
 private:
     friend class Rewrite;
+    // What Kestrow last saw of the data file.
+    struct Seen
+    {
+        bool known = false;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+        struct timespec mtime = {};
+        Fingerprint fingerprint; // of the bytes, kept open so that an append can add to it
+    };
+
+    Status resolveLink();
     Status recover();
     Status restoreScratch();
+    std::string probeSaving();
+    void remember(const struct stat& st, const Fingerprint& fingerprint);
+    void forget() { seen_.known = false; }
+    bool sameFile(const struct stat& st) const;
+    // The check before a change: success when the change may go ahead (the file is
+    // unchanged, or removed from outside), otherwise the refusal, the file read again.
+    Status guard();
+    Status refuseChanged();
+    // Reads the file at the path again; empty, or the reason it could not be read.
+    std::string rereadProblem();
     std::string saveFailure(const std::string& detail) const;
 
     std::string dataFile_;
     std::string tempFile_;
     std::string folder_;
+    std::string linkPath_;
     FileOps& ops_;
     FileHandle read_;
     FileHandle dir_; // the folder, locked against a second Kestrow and fsynced on rename
     FileHandle temp_;
     Rewrite* active_ = nullptr; // the unfinished rewrite, abandoned by close()
+    Seen seen_;
     std::string recoveryNote_;
+    std::string saveNote_;
 };
 
 } // namespace kestrow

@@ -158,6 +158,11 @@ std::string YearMonthText(std::int64_t year, std::int64_t month)
     return FormatPadded(long(year), 4) + "-" + FormatPadded(long(month), 2);
 }
 
+bool YearFitsFourDigits(std::string_view date)
+{
+    return date.find('-') <= 4;
+}
+
 std::optional<std::string> PaidDate(std::string_view todayDate, std::int64_t months)
 {
     const auto parts = SplitText(todayDate, '-');

@@ -57,6 +57,11 @@ struct Today
 };
 std::optional<Today> TodayFromSystemText(std::string_view mmddyyyy);
 
+// Whether the date's year (the part before the first "-") has at most four characters.
+// Pay and Step write the year with at least four digits; a fifth digit (a date beyond
+// 9999) would give a record no month can show.
+bool YearFitsFourDigits(std::string_view date);
+
 // YYYY-MM-DD with a month of 01 to 12 and a day of 01 to 31: the form today always has.
 bool IsTodayDate(std::string_view text);
 

@@ -1,6 +1,7 @@
 #include "core/fileops.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -26,6 +27,10 @@ int FileOps::fstat(int fd, struct stat* st)
 int FileOps::fchmod(int fd, mode_t mode)
 {
     return ::fchmod(fd, mode);
+}
+int FileOps::fchown(int fd, uid_t owner, gid_t group)
+{
+    return ::fchown(fd, owner, group);
 }
 int FileOps::fsync(int fd)
 {
@@ -58,6 +63,15 @@ int FileOps::lstat(const char* path, struct stat* st)
 int FileOps::flock(int fd, int operation)
 {
     return ::flock(fd, operation);
+}
+
+char* FileOps::realpath(const char* path, char* resolved)
+{
+    return ::realpath(path, resolved);
+}
+ssize_t FileOps::readlink(const char* path, char* buf, size_t size)
+{
+    return ::readlink(path, buf, size);
 }
 
 FileOps& FileOps::system()

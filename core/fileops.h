@@ -20,6 +20,7 @@ public:
     virtual ssize_t write(int fd, const void* buf, size_t count);
     virtual int fstat(int fd, struct stat* st);
     virtual int fchmod(int fd, mode_t mode);
+    virtual int fchown(int fd, uid_t owner, gid_t group);
     virtual int fsync(int fd);
     virtual int fdatasync(int fd);
     virtual int ftruncate(int fd, off_t length);
@@ -28,6 +29,9 @@ public:
     virtual int unlink(const char* path);
     virtual int lstat(const char* path, struct stat* st);
     virtual int flock(int fd, int operation);
+    // realpath() into a buffer of PATH_MAX bytes.
+    virtual char* realpath(const char* path, char* resolved);
+    virtual ssize_t readlink(const char* path, char* buf, size_t size);
 
     // The real system calls.
     static FileOps& system();

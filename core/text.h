@@ -27,4 +27,13 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // when `utf8`, otherwise in bytes (older single-byte files).
 std::string TextColumn(std::string_view text, std::size_t width, bool utf8);
 
+// The most characters a list or a label shows of one field of a record, or of a whole
+// line: far more than any name a person types, and little enough that a field of millions
+// of characters never reaches a widget, whose layout of it would take minutes and
+// gigabytes. The file keeps every byte.
+inline constexpr std::size_t kLongestShown = 1000;
+// The text whole when it has at most `limit` characters (counted as TextColumn counts
+// them), otherwise its first `limit` characters followed by "...".
+std::string ShownText(std::string_view text, std::size_t limit, bool utf8);
+
 } // namespace kestrow

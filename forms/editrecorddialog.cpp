@@ -4,6 +4,7 @@
 #include "core/dates.h"
 #include "core/numfmt.h"
 #include "core/record.h"
+#include "core/text.h"
 #include "forms/recordfields.h"
 #include "platform/messages.h"
 #include "platform/textcodec.h"
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr int kName = 0;
+constexpr int kType = 1;
 constexpr int kDate = 2;
 constexpr int kAmount = 3;
 constexpr int kDuration = 4;
@@ -128,8 +130,16 @@ std::optional<std::string> EditRecordDialog::beginEdit()
     }
     auto line = rewrite_->copyUntil(recordNumber_);
     // No such record (the list and the file disagree): nothing is changed.
-    if (!line)
+    if (!line) {
         rewrite_->abandon();
+        return std::nullopt;
+    }
+    // The lines before the record could not be written (a full disk): the user hears why
+    // now, not after typing a change that cannot be saved.
+    if (rewrite_->writeFailed()) {
+        platform::ShowError(this, QString::fromStdString(rewrite_->complete().message));
+        return std::nullopt;
+    }
     return line;
 }
 
@@ -140,8 +150,25 @@ void EditRecordDialog::Form_Load()
         return;
     auto fields = kestrow::SplitFields(*line);
     fields.resize(std::max<std::size_t>(fields.size(), kBoxes));
-    for (int i = 0; i < kBoxes; ++i)
-        txtIn[i]->setText(platform::DecodeText(fields[std::size_t(i)]));
+    for (int i = 0; i < kBoxes; ++i) {
+        std::string& field = fields[std::size_t(i)];
+        // A box holds at most maxLength() characters and would cut a longer field without
+        // a word; such a field is shown cut short. A name or type is then kept exactly as
+        // stored; a longer date, amount or duration cannot be valid and must be typed anew.
+        if (field.size() > std::size_t(txtIn[i]->maxLength())) {
+            const std::string shown =
+                kestrow::ShownText(field, kestrow::kLongestShown, kestrow::ValidUtf8(field));
+            if (i == kName || i == kType) {
+                kept_[i] = std::move(field);
+                txtIn[i]->setReadOnly(true);
+                txtIn[i]->setToolTip(QStringLiteral("Too long to change here: shown cut short, "
+                                                    "and kept as it is"));
+            }
+            txtIn[i]->setText(platform::DecodeText(shown));
+            continue;
+        }
+        txtIn[i]->setText(platform::DecodeText(field));
+    }
     loaded_ = true;
 }
 
@@ -205,7 +232,7 @@ void EditRecordDialog::cmdAccept_Click()
         leaveAmount();
     std::array<std::string, kBoxes> typed;
     for (int i = 0; i < kBoxes; ++i)
-        typed[i] = Text(txtIn[i]);
+        typed[i] = kept_[i] ? *kept_[i] : Text(txtIn[i]);
     const kestrow::FieldCheck check = kestrow::CheckTypedFields(typed, state_.todayDate());
     if (!check) {
         if (check.fault == kestrow::FieldFault::Date)
@@ -219,11 +246,19 @@ void EditRecordDialog::cmdAccept_Click()
         QString::fromStdString(kestrow::StepDate(date, months, state_.todayDate())));
 
     std::vector<std::string> fields;
-    for (const QLineEdit* box : txtIn)
-        fields.push_back(Text(box));
+    for (int i = 0; i < kBoxes; ++i)
+        fields.push_back(kept_[i] ? *kept_[i] : Text(txtIn[i]));
     rewrite_->writeLine(kestrow::JoinFields(fields));
     rewrite_->copyRest();
     const kestrow::Status done = rewrite_->complete();
+    if (done.changedOutside()) {
+        // The record number may name another payment now: the entry list, read again,
+        // is where the user chooses again.
+        platform::ShowError(this, QString::fromStdString(done.message));
+        closing_ = true;
+        QDialog::reject();
+        return;
+    }
     if (!done) {
         platform::ShowError(this, QString::fromStdString(done.message));
         // The data file is as it was; the form stays with the user's text for another

@@ -6,7 +6,8 @@
 //
 // "Accept" refuses what the rest of Kestrow could not read back, by the same rule as the
 // add form (kestrow::CheckTypedFields); the form then stays open and the data file is
-// untouched.
+// untouched. When the data file was changed outside Kestrow while the form was open,
+// "Accept" changes nothing and closes the form, so the entry list can show the file anew.
 
 #include "core/datastore.h"
 
@@ -59,6 +60,8 @@ private:
     const std::int32_t recordNumber_;
     QLabel* Label[kBoxes + 1] = {};
     std::optional<kestrow::Rewrite> rewrite_;
+    // Fields too long for their box, written back exactly as they were read.
+    std::optional<std::string> kept_[kBoxes];
     bool loaded_ = false;
     bool closing_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include "app/appstate.h"
 #include "budget/budget.h"
+#include "core/dates.h"
+#include "core/notices.h"
 #include "core/numfmt.h"
 #include "core/record.h"
 #include "exports/exports.h"
@@ -351,22 +353,42 @@ void MainWindow::changeSelected(bool pay)
         return;
     const std::int32_t n = selected.front()->data(Qt::UserRole).toInt();
 
+    // The store refuses a rewrite of a file changed outside Kestrow since this window read
+    // it (it has then read it again): the refresh below shows the file as it is now.
     kestrow::Rewrite rewrite = state_.data().beginRewrite();
     kestrow::Status done = rewrite.startStatus();
     if (rewrite.active()) {
-        // A line that cannot be changed is written back as it was.
-        if (const std::optional<std::string> line = rewrite.copyUntil(n)) {
+        const std::optional<std::string> line = rewrite.copyUntil(n);
+        // When the lines before the record could not be written (a full disk), the user
+        // hears why at once rather than after answering the dialog: the line is not
+        // written and complete() reports the failure.
+        if (line && !rewrite.writeFailed()) {
+            // A line that cannot be changed is written back as it was.
             std::string changed = *line;
+            std::string newDate;
+            std::optional<kestrow::PayTerms> terms;
             if (pay) {
-                if (const auto terms = kestrow::PayTermsOf(*line, state_.todayDate())) {
-                    const std::vector<std::string> fields = kestrow::SplitFields(*line);
-                    ChangeAmountDialog dialog(platform::DecodeText(fields[kestrow::FieldName]),
-                                              terms->months, terms->amount, this);
-                    dialog.exec();
-                    changed = kestrow::PaidLine(*line, *terms, dialog.amount());
-                }
+                terms = kestrow::PayTermsOf(*line, state_.todayDate());
+                if (terms)
+                    newDate = terms->newDate;
             } else if (auto stepped = kestrow::SteppedLine(*line)) {
                 changed = *stepped;
+                newDate = kestrow::SplitFields(changed)[kestrow::FieldDate];
+            }
+            if (!newDate.empty() && !kestrow::YearFitsFourDigits(newDate)) {
+                rewrite.abandon();
+                platform::ShowMessage(
+                    this, QString::fromStdString(kestrow::notices::YearBeyond9999(newDate)));
+                lstDue->clear();
+                Form_Load();
+                return;
+            }
+            if (terms) {
+                const std::vector<std::string> fields = kestrow::SplitFields(*line);
+                ChangeAmountDialog dialog(platform::DecodeText(fields[kestrow::FieldName]),
+                                          terms->months, terms->amount, this);
+                dialog.exec();
+                changed = kestrow::PaidLine(*line, *terms, dialog.amount());
             }
             if (platform::ProgramEnding()) {
                 rewrite.abandon();

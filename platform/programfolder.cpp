@@ -1,50 +1,114 @@
 #include "platform/programfolder.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
+#include <QFile>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
 namespace {
-QString& testFolder()
+
+std::string& testFolder()
 {
-    static QString folder;
+    static std::string folder;
     return folder;
 }
-} // namespace
 
-QString ProgramFolder()
+std::string folderOf(const std::string& path)
 {
-    if (!testFolder().isEmpty())
-        return testFolder();
-    return QCoreApplication::applicationDirPath();
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-QString DataFolder()
+bool startsWith(const std::string& text, const char* prefix)
 {
-    const QString own = ProgramFolder();
-    if (!testFolder().isEmpty())
+    return text.rfind(prefix, 0) == 0;
+}
+
+// mkdir -p: every missing folder on the way, with the umask's permissions.
+bool makeFolders(const std::string& path)
+{
+    struct stat st = {};
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const std::string parent = folderOf(path);
+    if (parent != path && !makeFolders(parent))
+        return false;
+    return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+// $XDG_DATA_HOME/Kestrow, or ~/.local/share/Kestrow, as bytes.
+std::string perUserFolder()
+{
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/')
+        return std::string(xdg) + "/Kestrow";
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] != '\0')
+        home = env;
+    else if (const struct passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir)
+        home = pw->pw_dir;
+    if (home.empty())
+        return {};
+    return home + "/.local/share/Kestrow";
+}
+
+} // namespace
+
+std::string ProgramFolder()
+{
+    if (!testFolder().empty())
+        return testFolder();
+    std::string exe(PATH_MAX, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
+    if (n > 0 && std::size_t(n) < exe.size()) {
+        exe.resize(std::size_t(n));
+        return folderOf(exe);
+    }
+    return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+}
+
+std::string DataFolder()
+{
+    const std::string own = ProgramFolder();
+    if (!testFolder().empty())
         return own;
-    const QByteArray ownPath = QFile::encodeName(own);
     // A program installed among the system's commands (a package puts it in /usr/bin)
     // must not drop its data there, even when run by root, who can write anywhere.
-    const bool systemFolder =
-        own.startsWith(QStringLiteral("/usr/")) || own == QStringLiteral("/bin");
-    if (QFileInfo::exists(own + QStringLiteral("/Kestrow.txt")) ||
-        (!systemFolder && ::access(ownPath.constData(), W_OK | X_OK) == 0))
+    const bool systemFolder = startsWith(own, "/usr/") || own == "/bin";
+    // Anything at the name counts, a link that leads nowhere included: start-up then says
+    // what is wrong with it rather than quietly using another file.
+    struct stat st = {};
+    if (::lstat((own + "/Kestrow.txt").c_str(), &st) == 0 ||
+        (!systemFolder && ::access(own.c_str(), W_OK | X_OK) == 0))
         return own;
-    const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (perUser.isEmpty() || !QDir().mkpath(perUser))
+    const std::string perUser = perUserFolder();
+    if (perUser.empty() || !makeFolders(perUser))
         return {};
     return perUser;
 }
 
-void SetProgramFolderForTesting(const QString& folder)
+QString ShownPath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+void SetProgramFolderForTesting(const std::string& folder)
 {
     testFolder() = folder;
+}
+
+void SetProgramFolderForTesting(const QString& folder)
+{
+    testFolder() = QFile::encodeName(folder).toStdString();
 }
 
 } // namespace platform

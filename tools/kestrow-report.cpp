@@ -7,6 +7,7 @@
 #include "budget/budget.h"
 #include "core/datastore.h"
 #include "core/dates.h"
+#include "core/notices.h"
 #include "core/numfmt.h"
 #include "core/record.h"
 #include "exports/exports.h"
@@ -29,11 +30,11 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,32 +46,55 @@ void Fail(const QString& message)
     std::fprintf(stderr, "kestrow-report: %s\n", message.toLocal8Bit().constData());
 }
 
-// The whole file as bytes, or the reason it cannot be read.
-std::optional<std::string> ReadFile(const QString& path, QString& error)
+// The whole file as bytes, or the reason it cannot be read. The path is the system's
+// bytes; a pipe or device at the name is refused rather than waited on.
+std::optional<std::string> ReadFile(const std::string& path, QString& error)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st
-    {
-    };
-    if (::stat(name.constData(), &st) != 0) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         error = QString::fromLocal8Bit(std::strerror(errno));
         return std::nullopt;
     }
-    if (S_ISDIR(st.st_mode)) {
-        error = QString::fromLocal8Bit(std::strerror(EISDIR));
+    struct stat st
+    {
+    };
+    std::string contents;
+    int err = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (err == 0 && S_ISDIR(st.st_mode)) {
+        err = EISDIR;
+    } else if (err == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error = QStringLiteral("it is %1, not a plain file")
+                    .arg(QString::fromStdString(kestrow::notices::KindOf(st.st_mode)));
         return std::nullopt;
     }
-    std::ifstream in(name.constData(), std::ios::binary);
-    if (!in) {
-        error = QString::fromLocal8Bit(std::strerror(errno ? errno : EIO));
-        return std::nullopt;
+    char buf[64 * 1024];
+    while (err == 0) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0)
+            contents.append(buf, std::size_t(n));
+        else if (n == 0)
+            break;
+        else if (errno != EINTR)
+            err = errno;
     }
-    std::string contents{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        error = QString::fromLocal8Bit(std::strerror(EIO));
+    ::close(fd);
+    if (err != 0) {
+        error = QString::fromLocal8Bit(std::strerror(err));
         return std::nullopt;
     }
     return contents;
+}
+
+// The FILE argument as the bytes it was given in: Qt hands arguments over decoded, which
+// loses a name that is not valid UTF-8.
+std::string ArgumentBytes(int argc, char* argv[], const QString& decoded)
+{
+    for (int i = argc - 1; i > 0; --i) {
+        if (QFile::decodeName(argv[i]) == decoded)
+            return argv[i];
+    }
+    return QFile::encodeName(decoded).toStdString();
 }
 
 // The date given with --today: YYYY-MM-DD naming a real calendar day.
@@ -353,32 +377,30 @@ int main(int argc, char* argv[])
     if (!offset)
         return offsetError(QStringLiteral("the horizon (120 months or more)"));
 
-    QString path;
+    std::string path;
     if (!positional.isEmpty()) {
-        path = positional.front();
+        path = ArgumentBytes(argc, argv, positional.front());
     } else {
-        // The per-user data folder is named after the program, not after this command.
-        QCoreApplication::setApplicationName(QStringLiteral("Kestrow"));
-        const QString folder = platform::DataFolder();
-        QCoreApplication::setApplicationName(QStringLiteral("kestrow-report"));
-        if (folder.isEmpty()) {
+        const std::string folder = platform::DataFolder();
+        if (folder.empty()) {
             Fail(QStringLiteral("cannot find Kestrow's data folder; give the data file"));
             return kExitFile;
         }
-        path = folder + QStringLiteral("/Kestrow.txt");
+        path = folder + "/Kestrow.txt";
     }
+    const QString shownPath = platform::ShownPath(path);
 
     QString error;
     const auto contents = ReadFile(path, error);
     if (!contents) {
-        Fail(QStringLiteral("cannot read %1: %2").arg(path, error));
+        Fail(QStringLiteral("cannot read %1: %2").arg(shownPath, error));
         return kExitFile;
     }
 
     const kestrow::ParsedFile parsed = kestrow::ParseLines(kestrow::SplitLines(*contents));
     for (const auto line : parsed.unusableLines) {
         Fail(QStringLiteral("%1: line %2 is not a valid payment and is left out")
-                 .arg(path)
+                 .arg(shownPath)
                  .arg(line));
     }
 
@@ -395,7 +417,7 @@ int main(int argc, char* argv[])
     for (const auto line : figures.skippedRecords) {
         Fail(QStringLiteral("%1: line %2 has a date that cannot be placed (its year is not four "
                             "digits, or it lies too far out) and is left out")
-                 .arg(path)
+                 .arg(shownPath)
                  .arg(line));
     }
 
@@ -410,8 +432,7 @@ int main(int argc, char* argv[])
             kestrow::CalendarOptions options;
             options.months = months.value_or(horizon);
             options.remindDays = remind;
-            options.stamp = kestrow::LastChangeTime(QFile::encodeName(path).toStdString())
-                                .value_or(std::time(nullptr));
+            options.stamp = kestrow::LastChangeTime(path).value_or(std::time(nullptr));
             out = kestrow::CalendarFile(exportInput, options);
             what = QStringLiteral("calendar");
         } else {

@@ -1,0 +1,46 @@
+#pragma once
+// What Kestrow tells the user about its data file as it really is: changed by another
+// program, kept where changes cannot be saved, not a plain file, a link that leads nowhere,
+// restored from a partial copy, or a date the file cannot hold. The texts live here, in
+// one place, so that every window that meets one of these says it the same way. Paths
+// are put in as the system's bytes; the windows decode them for display.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace kestrow::notices {
+
+// A change was refused because the data file is no longer what Kestrow last read or
+// wrote. `rereadProblem` is empty when the file has been read again, otherwise the reason
+// it could not be.
+std::string ChangedOutside(std::string_view dataFile, std::string_view rereadProblem = {});
+
+// "Exit" left the data file in place: it was changed outside Kestrow since Kestrow last
+// read it.
+std::string NotDeletedChangedOutside(std::string_view dataFile);
+
+// Start-up: the scratch file cannot be created beside the data file, so no rewrite can be
+// put in place; `canAdd` when records can still be appended to the file itself.
+std::string CannotSaveInFolder(std::string_view dataFile, std::string_view tempFile,
+                               std::string_view reason, bool canAdd);
+// Start-up: the data file itself cannot be written, so records cannot be added to it.
+std::string CannotAddToFile(std::string_view dataFile, std::string_view reason);
+
+// What a file of mode `mode` is, for a message: "a folder", "a named pipe" ...
+std::string KindOf(mode_t mode);
+// Start-up: something other than a plain file has the data file's name.
+std::string NotAPlainFile(std::string_view dataFile, mode_t mode);
+// Start-up: the data file is a symbolic link to something that does not exist.
+std::string DanglingLink(std::string_view link, std::string_view target);
+
+// Start-up rebuilt a missing data file from the scratch file of an interrupted change,
+// which may hold only part of the records.
+std::string RestoredFromScratch(std::string_view dataFile, std::string_view tempFile,
+                                std::size_t records, bool lastLineCut);
+
+// Pay or Step would give the payment a date beyond the year 9999.
+std::string YearBeyond9999(std::string_view newDate);
+
+} // namespace kestrow::notices

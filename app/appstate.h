@@ -8,7 +8,8 @@
 //   budget/    the computation: records in, figures and list rows out
 //   exports/   the calendar (libical) and month table files built from it (no Qt)
 //   platform/  thin desktop services with test hooks (clock, message boxes, printer)
-//   app/       this state and start-up (app/startup.h)
+//   app/       this state with the undo history (app/undohistory.h) and start-up
+//              (app/startup.h)
 //   forms/     one unit per window, each given the AppState it works on
 // main.cpp, above them all, creates the AppState and the windows and runs start-up, which
 // makes sure a data file exists and holds it open, shows the introduction screen while
@@ -16,6 +17,7 @@
 // window is modal and opened from there. Nothing is cached: each window reads the data
 // file again whenever it refreshes, and every change is written to disk at once.
 
+#include "app/undohistory.h"
 #include "core/datastore.h"
 #include "core/record.h"
 
@@ -23,7 +25,8 @@
 #include <memory>
 #include <string>
 
-// What every window of one run shares: the data file, today, and the horizon.
+// What every window of one run shares: the data file, today, the horizon and the undo
+// history.
 class AppState
 {
 public:
@@ -51,10 +54,14 @@ public:
     std::int16_t horizonMonths() const { return horizon_; }
     void raiseHorizon(std::int16_t months);
 
+    // Every change made while Kestrow runs, for undo and redo.
+    UndoHistory& history() { return history_; }
+
 private:
     kestrow::FileOps* ops_ = &kestrow::FileOps::system();
     std::unique_ptr<kestrow::DataStore> data_;
     std::string todayDate_; // YYYY-MM-DD
     std::int16_t todayMonth_ = 0;
     std::int16_t horizon_ = kestrow::kDefaultHorizon;
+    UndoHistory history_;
 };

@@ -189,8 +189,9 @@ Rewrite::Rewrite(DataStore* store, Status start) : start_(std::move(start))
 
 Rewrite::Rewrite(Rewrite&& other) noexcept
     : store_(other.store_), start_(std::move(other.start_)), lines_(std::move(other.lines_)),
-      next_(other.next_), pending_(std::move(other.pending_)), written_(other.written_),
-      error_(other.error_), lineBreak_(other.lineBreak_)
+      next_(other.next_), before_(std::move(other.before_)), after_(std::move(other.after_)),
+      pending_(std::move(other.pending_)), written_(other.written_), error_(other.error_),
+      lineBreak_(other.lineBreak_)
 {
     other.store_ = nullptr;
     if (store_ != nullptr)
@@ -220,6 +221,14 @@ void Rewrite::put(std::string_view line)
         flush();
 }
 
+void Rewrite::putBytes(std::string_view bytes)
+{
+    if (error_ != 0)
+        return;
+    pending_.append(bytes);
+    flush();
+}
+
 bool Rewrite::flush()
 {
     if (store_ == nullptr || error_ != 0) {
@@ -227,6 +236,7 @@ bool Rewrite::flush()
         return false;
     }
     written_.add(pending_);
+    after_.append(pending_);
     error_ = writeAll(store_->ops_, store_->temp_.get(), pending_);
     pending_.clear();
     return error_ == 0;
@@ -328,6 +338,7 @@ Status Rewrite::complete()
     // data file is never deleted first.
     if (ops.rename(temp.c_str(), store.dataFile_.c_str()) != 0)
         return fail("replacing it with the scratch file " + temp + " failed: " + reason(errno));
+    store.lastChange_ = DataStore::Change{std::move(before_), std::move(after_)};
     detach();
     store.read_ = std::move(newRead);
     // A rename keeps the file's size and modification time.
@@ -718,6 +729,7 @@ std::vector<std::string> DataStore::readLines()
 
 Status DataStore::append(std::string_view line)
 {
+    lastChange_.reset();
     if (!isOpen())
         return Status::failure(saveFailure("the data file is not open"));
     if (hasLineBreak(line))
@@ -752,21 +764,16 @@ Status DataStore::append(std::string_view line)
         if (!reread.isOpen())
             return Status::failure(saveFailure(reason(errno)));
     }
+    // The whole file as it was, for undo.
+    std::string before;
+    if (const int err = readAll(ops_, fd, before); err != 0)
+        return Status::failure(saveFailure(reason(err)));
     std::string bytes;
     bytes.reserve(line.size() + 4);
-    if (st.st_size > 0) {
-        char last = 0;
-        ssize_t n;
-        do {
-            n = ops_.pread(fd, &last, 1, st.st_size - 1);
-        } while (n < 0 && errno == EINTR);
-        if (n != 1)
-            return Status::failure(saveFailure(reason(n < 0 ? errno : EIO)));
-        // A file edited elsewhere may end without a line end; the new record must not be
-        // glued to its last line.
-        if (last != '\r' && last != '\n')
-            bytes.append(kLineEnd);
-    }
+    // A file edited elsewhere may end without a line end; the new record must not be
+    // glued to its last line.
+    if (!before.empty() && before.back() != '\r' && before.back() != '\n')
+        bytes.append(kLineEnd);
     bytes.append(line);
     bytes.append(kLineEnd);
 
@@ -787,6 +794,7 @@ Status DataStore::append(std::string_view line)
     }
     if (reread.isOpen())
         read_ = std::move(reread);
+    lastChange_ = Change{before, before + bytes};
     Fingerprint now = same ? seen_.fingerprint : Fingerprint();
     now.add(bytes);
     remember(after, now);
@@ -795,6 +803,7 @@ Status DataStore::append(std::string_view line)
 
 Rewrite DataStore::beginRewrite()
 {
+    lastChange_.reset();
     if (!isOpen())
         return Rewrite(nullptr, Status::failure(saveFailure("the data file is not open")));
     if (active_ != nullptr)
@@ -849,7 +858,32 @@ Rewrite DataStore::beginRewrite()
     temp_ = std::move(scratch);
     Rewrite rewrite(this, Status::success());
     rewrite.lines_ = SplitLines(contents);
+    rewrite.before_ = std::move(contents);
     return rewrite;
+}
+
+std::optional<DataStore::Change> DataStore::takeLastChange()
+{
+    std::optional<Change> change = std::move(lastChange_);
+    lastChange_.reset();
+    return change;
+}
+
+Status DataStore::replaceContents(std::string_view expected, std::string_view contents)
+{
+    Rewrite rewrite = beginRewrite();
+    if (!rewrite.active())
+        return rewrite.startStatus();
+    // Kestrow has read the file again since it wrote `expected` (it was changed from
+    // outside): putting `contents` back would throw that change away.
+    if (rewrite.before_ != expected) {
+        rewrite.abandon();
+        return Status::changed(notices::ChangedOutside(dataFile_));
+    }
+    rewrite.putBytes(contents);
+    Status done = rewrite.complete();
+    lastChange_.reset();
+    return done;
 }
 
 Status DataStore::rewriteReplacing(std::int32_t recordNumber, std::string_view newLine)

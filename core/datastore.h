@@ -111,12 +111,15 @@ private:
     Rewrite(DataStore* store, Status start);
     bool flush();
     void put(std::string_view line);
+    void putBytes(std::string_view bytes);
     void detach();
 
     DataStore* store_ = nullptr;
     Status start_;
     std::vector<std::string> lines_;
     std::size_t next_ = 0;
+    std::string before_; // the file as it was read
+    std::string after_;  // every byte written so far
     std::string pending_;
     Fingerprint written_;    // of every byte written
     int error_ = 0;          // first errno of a failed write, reported by complete()
@@ -170,6 +173,19 @@ public:
     // Convenience forms of a whole rewrite.
     Status rewriteReplacing(std::int32_t recordNumber, std::string_view newLine);
     Status rewriteDeleting(std::vector<std::int32_t> recordNumbers);
+
+    // The file's bytes before and after the last change that was made (append or rewrite),
+    // taken once: what it needs to be undone and done again. Nothing after a failed change.
+    struct Change
+    {
+        std::string before;
+        std::string after;
+    };
+    std::optional<Change> takeLastChange();
+    // Undo and redo: puts `contents` in place of the data file through the rewrite, as
+    // long as the file holds exactly `expected` (what Kestrow last wrote). Otherwise
+    // nothing changes and the result is ChangedOutside (the file then read again).
+    Status replaceContents(std::string_view expected, std::string_view contents);
 
     // Whether the file at the data file's path is still the one Kestrow last read or
     // wrote, unchanged: the same file with the same size and modification time, or a file
@@ -228,6 +244,7 @@ private:
     FileHandle temp_;
     Rewrite* active_ = nullptr; // the unfinished rewrite, abandoned by close()
     Seen seen_;
+    std::optional<Change> lastChange_;
     std::string recoveryNote_;
     std::string saveNote_;
 };

@@ -22,6 +22,13 @@ std::string ChangedOutside(std::string_view dataFile, std::string_view rereadPro
     return text + ", and Kestrow could not read the file again: " + Str(rereadProblem) + ".";
 }
 
+std::string NotUndone(std::string_view dataFile, std::string_view what)
+{
+    return "Kestrow cannot " + Str(what) + ": the data file " + Str(dataFile) +
+           " no longer holds what Kestrow last wrote to it, because it was changed outside "
+           "Kestrow. Nothing was changed; Kestrow has read the file again.";
+}
+
 std::string NotDeletedChangedOutside(std::string_view dataFile)
 {
     return "Kestrow has not deleted the data file " + Str(dataFile) +

@@ -21,6 +21,10 @@ std::string ChangedOutside(std::string_view dataFile, std::string_view rereadPro
 // read it.
 std::string NotDeletedChangedOutside(std::string_view dataFile);
 
+// Undo or redo refused: the data file no longer holds what Kestrow last wrote to it.
+// `what` names the step, "undo Pay of Rent" or "redo Delete of 3 entries".
+std::string NotUndone(std::string_view dataFile, std::string_view what);
+
 // Start-up: the scratch file cannot be created beside the data file, so no rewrite can be
 // put in place; `canAdd` when records can still be appended to the file itself.
 std::string CannotSaveInFolder(std::string_view dataFile, std::string_view tempFile,

@@ -316,6 +316,7 @@ void AddRecordDialog::cmdUseIt_Click()
         platform::ShowError(this, QString::fromStdString(status.message));
         return;
     }
+    state_.history().record(state_.data(), "Add of " + fields[kestrow::FieldName]);
 
     state_.raiseHorizon(*kestrow::AcceptableDuration(fields[kestrow::FieldDuration]));
     Form_Load();

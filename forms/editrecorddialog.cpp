@@ -269,6 +269,7 @@ void EditRecordDialog::cmdAccept_Click()
         }
         return;
     }
+    state_.history().record(state_.data(), "Edit of " + fields[kName]);
     if (!done.message.empty())
         platform::ShowError(this, QString::fromStdString(done.message));
     closing_ = true;

@@ -5,6 +5,7 @@
 #include "forms/addrecorddialog.h"
 #include "forms/editrecorddialog.h"
 #include "forms/introdialog.h"
+#include "forms/undoactions.h"
 #include "platform/accessible.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
@@ -15,6 +16,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -122,6 +124,17 @@ EntryListDialog::EntryListDialog(AppState& state, QWidget* parent) : QDialog(par
     connect(cmdPrint, &QPushButton::clicked, this, &EntryListDialog::cmdPrint_Click);
     connect(cmdDone, &QPushButton::clicked, this, &EntryListDialog::cmdDone_Click);
 
+    // Undo and redo: the keys, and a context menu of the list.
+    auto* undo = new UndoActions(state_, this, [this] { Form_Load(); });
+    lstDisplay->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lstDisplay, &QWidget::customContextMenuRequested, this, [this, undo](QPoint pos) {
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QStringLiteral("mnuEntries"));
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        undo->addTo(menu);
+        menu->popup(lstDisplay->viewport()->mapToGlobal(pos));
+    });
+
     Form_Load();
     lstDisplay->setFocus();
 }
@@ -141,12 +154,11 @@ void EntryListDialog::Form_Load()
     lstDisplay_Click();
     if (!state_.hasData())
         return;
-    std::vector<std::string> lines;
-    const kestrow::Status read = state_.data().readLines(lines);
+    const kestrow::Status read = state_.data().readLines(lines_);
     if (!read)
         platform::ShowError(this, QString::fromStdString(read.message));
     const auto rows = kestrow::SortedEntryRows(
-        lines, static_cast<kestrow::EntryOrder>(chosenOrder()), state_.todayDate());
+        lines_, static_cast<kestrow::EntryOrder>(chosenOrder()), state_.todayDate());
     for (const auto& row : rows) {
         auto* item = new QListWidgetItem(platform::DecodeText(row.text));
         item->setData(Qt::UserRole, row.recordNumber);
@@ -204,15 +216,17 @@ void EntryListDialog::cmdDelete_Click()
     }
     if (numbers.empty() || !state_.hasData())
         return;
-    ReportStatus(this, state_.data().rewriteDeleting(numbers));
-    if (state_.data().length() == 0) {
-        {
-            IntroDialog dialog(state_, this);
-            dialog.exec();
-        }
-        if (platform::ProgramEnding())
-            return;
+    const kestrow::Status deleted = state_.data().rewriteDeleting(numbers);
+    if (deleted) {
+        const std::size_t first = std::size_t(numbers.front()) - 1;
+        state_.history().record(state_.data(),
+                                numbers.size() == 1 && first < lines_.size()
+                                    ? "Delete of " + kestrow::SplitFields(lines_[first])[0]
+                                    : "Delete of " + std::to_string(numbers.size()) + " entries");
     }
+    ReportStatus(this, deleted);
+    if (!ShowIntroductionIfEmpty(state_, this))
+        return;
     Form_Load();
 }
 

@@ -6,6 +6,9 @@
 
 #include <QDialog>
 
+#include <string>
+#include <vector>
+
 class AppState;
 class QKeyEvent;
 class QListWidget;
@@ -47,4 +50,5 @@ private:
     int chosenOrder() const;
 
     AppState& state_;
+    std::vector<std::string> lines_; // the data file's lines as the list shows them
 };

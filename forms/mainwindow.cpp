@@ -10,6 +10,7 @@
 #include "forms/changeamountdialog.h"
 #include "forms/entrylistdialog.h"
 #include "forms/savingschart.h"
+#include "forms/undoactions.h"
 #include "platform/accessible.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
@@ -147,6 +148,10 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     // The exports hold what these two show: right click, or the Menu key on the list. A
     // list reports the position in its viewport.
     lstDue->setContextMenuPolicy(Qt::CustomContextMenu);
+    undoActions_ = new UndoActions(state_, this, [this] {
+        lstDue->clear();
+        Form_Load();
+    });
     connect(lstDue, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showExportMenu(lstDue->viewport()->mapToGlobal(pos)); });
     picGraph->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -246,6 +251,7 @@ void MainWindow::showExportMenu(const QPoint& globalPos)
         table->setObjectName(QStringLiteral("mnuExportTable"));
         connect(table, &QAction::triggered, this, [this] { saveExport(false); });
     }
+    undoActions_->addTo(exportMenu_);
     exportMenu_->popup(globalPos);
 }
 
@@ -357,8 +363,11 @@ void MainWindow::changeSelected(bool pay)
     // it (it has then read it again): the refresh below shows the file as it is now.
     kestrow::Rewrite rewrite = state_.data().beginRewrite();
     kestrow::Status done = rewrite.startStatus();
+    std::string name;
     if (rewrite.active()) {
         const std::optional<std::string> line = rewrite.copyUntil(n);
+        if (line)
+            name = kestrow::SplitFields(*line)[kestrow::FieldName];
         // When the lines before the record could not be written (a full disk), the user
         // hears why at once rather than after answering the dialog: the line is not
         // written and complete() reports the failure.
@@ -399,6 +408,8 @@ void MainWindow::changeSelected(bool pay)
         rewrite.copyRest();
         done = rewrite.complete();
     }
+    if (done)
+        state_.history().record(state_.data(), (pay ? "Pay of " : "Step of ") + name);
     if (!done.message.empty())
         platform::ShowError(this, QString::fromStdString(done.message));
 

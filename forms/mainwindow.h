@@ -18,6 +18,7 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class SavingsChart;
+class UndoActions;
 namespace platform {
 class Announcer;
 }
@@ -85,4 +86,5 @@ private:
     std::vector<double> monthTotals_; // the money to hold at month offsets 0 to the horizon
     double freedAmount_ = 0;
     QMenu* exportMenu_ = nullptr; // created when first asked for
+    UndoActions* undoActions_ = nullptr;
 };

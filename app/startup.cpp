@@ -100,7 +100,9 @@ bool Main(AppState& state, const StartupWindows& windows)
             return false;
     }
 
-    const kestrow::ParsedFile parsed = kestrow::ParseLines(data.readLines());
+    std::string contents;
+    static_cast<void>(data.readContents(contents)); // a read error shows at the first refresh
+    const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
     reportUnusableLines(data.dataFile(), unusableLines(parsed, state.todayDate()));
     state.raiseHorizon(kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon));
 

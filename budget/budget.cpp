@@ -447,7 +447,9 @@ std::vector<std::string> DueLines(const std::vector<DueEntry>& due)
         // Characters, not bytes, when the record is UTF-8, so a letter is never cut in half
         // and the name column stays aligned.
         const bool utf8 = ValidUtf8(entry.type) && ValidUtf8(entry.name);
-        std::string line = ShownText(entry.effectiveDate, kLongestShown, false);
+        std::string line;
+        line.reserve(entry.effectiveDate.size() + width + 7 + entry.name.size());
+        line += ShownText(entry.effectiveDate, kLongestShown, false);
         line.append(width - amounts[i].size(), ' ');
         line += amounts[i];
         line += "  ";

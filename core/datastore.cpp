@@ -1,6 +1,7 @@
 #include "core/datastore.h"
 
 #include "core/notices.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <bit>
@@ -158,21 +159,7 @@ std::uint64_t Fingerprint::value() const
 std::vector<std::string> SplitLines(std::string_view contents)
 {
     std::vector<std::string> lines;
-    const std::size_t size = contents.size();
-    std::size_t start = 0;
-    while (start < size) {
-        // A plain loop: find_first_of tries both line ends at every byte, which a line of
-        // many megabytes makes slow.
-        std::size_t end = start;
-        while (end < size && contents[end] != '\r' && contents[end] != '\n')
-            ++end;
-        lines.emplace_back(contents.substr(start, end - start));
-        if (end == size)
-            break;
-        start = end + 1;
-        if (contents[end] == '\r' && start < size && contents[start] == '\n')
-            ++start;
-    }
+    ForEachLine(contents, [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -698,7 +685,15 @@ std::int64_t DataStore::length() const
 
 Status DataStore::readLines(std::vector<std::string>& lines)
 {
-    lines.clear();
+    std::string contents;
+    const Status status = readContents(contents);
+    lines = SplitLines(contents);
+    return status;
+}
+
+Status DataStore::readContents(std::string& contents)
+{
+    contents.clear();
     if (!isOpen())
         return Status::failure("Kestrow could not read the data file " + dataFile_ +
                                ": it is not open.");
@@ -706,10 +701,8 @@ Status DataStore::readLines(std::vector<std::string>& lines)
     // the fingerprint's file, and the next check finds out.
     struct stat st = {};
     int err = ops_.fstat(read_.get(), &st) != 0 ? errno : 0;
-    std::string contents;
     if (err == 0)
         err = readAll(ops_, read_.get(), contents);
-    lines = SplitLines(contents);
     if (err != 0) {
         // What the windows show may be partial: no change may be based on it.
         forget();

@@ -163,6 +163,8 @@ public:
     // read becomes what Kestrow last saw of the file (see checkFile).
     std::vector<std::string> readLines();
     Status readLines(std::vector<std::string>& lines);
+    // The same as the file's bytes, for readers that split it themselves.
+    Status readContents(std::string& contents);
     // Appends one record line with CR LF, flushed to disk. A data file removed behind
     // Kestrow's back is created again, holding the new record. On failure the file is cut
     // back to its old length.

@@ -9,112 +9,107 @@ namespace kestrow {
 
 namespace {
 
-struct Split
+// The magnitude in whole cents, as decimal digits (at least three) written to `cents`;
+// returns how many. Rounded half away from zero on the value's decimal digits: the
+// shortest text that reads back as the same double, cut to 15 significant digits. So 1.005
+// (stored a hair below) rounds like the 1.005 the user typed, and a sum that is a half
+// cent in exact arithmetic is not tipped below it by the last bits of binary error.
+// Plain character arrays: every amount of every list goes through here.
+constexpr std::size_t kMostCentDigits = 400; // DBL_MAX has 309 whole digits
+std::size_t CentDigits(double magnitude, char* cents)
 {
-    bool negative = false;
-    std::string whole; // integer digits, "0" when the value is below 1
-    std::string cents; // exactly two digits
-};
-
-// The decimal digits of a finite, non-negative value and the power of ten of the first
-// one: the shortest text that reads back as the same double, cut to 15 significant
-// digits. Money is rounded on this text rather than on the binary value, so 1.005 (stored
-// a hair below) rounds like the 1.005 the user typed, and a sum that is a half cent in
-// exact arithmetic is not tipped below it by the last bits of binary error.
-void DecimalDigits(double value, std::string& digits, int& exponent)
-{
-    char buf[64];
-    auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
-    std::string_view text(buf, std::size_t(result.ptr - buf));
-    std::size_t e = text.find('e');
-    if (e - (text.find('.') == std::string_view::npos ? 0 : 1) > 15) {
-        result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-        text = std::string_view(buf, std::size_t(result.ptr - buf));
-        e = text.find('e');
+    char text[64];
+    auto end =
+        std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific).ptr;
+    const char* e = std::find(static_cast<const char*>(text), static_cast<const char*>(end), 'e');
+    const bool point = std::find(static_cast<const char*>(text), e, '.') != e;
+    if ((e - text) - (point ? 1 : 0) > 15) {
+        end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 14)
+                  .ptr;
+        e = std::find(static_cast<const char*>(text), static_cast<const char*>(end), 'e');
     }
-    digits.clear();
-    for (const char c : text.substr(0, e)) {
-        if (c != '.')
-            digits += c;
+    char digits[24];
+    std::size_t count = 0;
+    for (const char* p = text; p < e; ++p) {
+        if (*p != '.')
+            digits[count++] = *p;
     }
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
-    exponent = std::atoi(std::string(text.substr(e + 1)).c_str());
-}
-
-// Rounds to cents, half away from zero, on the decimal digits of the value; every pattern
-// rounds through here.
-Split SplitCents(double value)
-{
-    Split s;
-    if (!std::isfinite(value)) {
-        s.negative = std::signbit(value) && !std::isnan(value);
-        s.whole = std::isnan(value) ? "NaN" : "Infinity";
-        s.cents.clear();
-        return s;
-    }
-    std::string digits;
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    const char* power = e + 1;
+    const bool negativePower = *power == '-';
+    if (*power == '-' || *power == '+')
+        ++power;
     int exponent = 0;
-    DecimalDigits(std::fabs(value), digits, exponent);
-    // The value in cents: the digits down to 10^-2, and the first digit dropped.
-    const long kept = long(exponent) + 3; // digits from 10^exponent down to 10^-2
-    std::string cents;
+    std::from_chars(power, end, exponent);
+    if (negativePower)
+        exponent = -exponent;
+
+    // The digits from 10^exponent down to 10^-2, and the first digit dropped.
+    const long kept = long(exponent) + 3;
+    std::size_t length = 0;
     char dropped = '0';
     if (kept > 0) {
-        cents = digits.substr(0, std::size_t(std::min<long>(kept, long(digits.size()))));
-        cents.append(std::size_t(kept) - cents.size(), '0');
-        if (std::size_t(kept) < digits.size())
-            dropped = digits[std::size_t(kept)];
+        for (; length < std::size_t(kept); ++length)
+            cents[length] = length < count ? digits[length] : '0';
+        if (std::size_t(kept) < count)
+            dropped = digits[kept];
     } else if (kept == 0) {
         dropped = digits[0];
     }
-    if (cents.empty())
-        cents = "0";
+    if (length == 0)
+        cents[length++] = '0';
     if (dropped >= '5') {
-        std::size_t i = cents.size();
+        std::size_t i = length;
         while (i > 0 && cents[i - 1] == '9')
             cents[--i] = '0';
-        if (i == 0)
-            cents.insert(0, 1, '1');
-        else
+        if (i > 0) {
             ++cents[i - 1];
+        } else {
+            std::copy_backward(cents, cents + length, cents + length + 1);
+            cents[0] = '1';
+            ++length;
+        }
     }
-    if (cents.size() < 3)
-        cents.insert(0, 3 - cents.size(), '0');
-    const std::size_t point = cents.size() - 2;
-    s.whole = cents.substr(0, point);
-    s.cents = cents.substr(point);
-    const std::size_t lead = s.whole.find_first_not_of('0');
-    s.whole = lead == std::string::npos ? "0" : s.whole.substr(lead);
-    s.negative = value < 0 && (s.whole != "0" || s.cents != "00");
-    return s;
-}
-
-std::string Group(const std::string& digits)
-{
-    std::string out;
-    const std::size_t n = digits.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0)
-            out += ',';
-        out += digits[i];
+    if (length < 3) {
+        const std::size_t pad = 3 - length;
+        std::copy_backward(cents, cents + length, cents + 3);
+        std::fill(cents, cents + pad, '0');
+        length = 3;
     }
-    return out;
+    return length;
 }
 
 std::string Build(double value, bool group, bool leadingZero, const char* prefix)
 {
-    const Split s = SplitCents(value);
-    std::string out = s.negative ? "-" : "";
+    std::string out;
+    if (!std::isfinite(value)) {
+        if (std::signbit(value) && !std::isnan(value))
+            out += '-';
+        out += prefix;
+        out += std::isnan(value) ? "NaN" : "Infinity";
+        return out;
+    }
+    char cents[kMostCentDigits];
+    const std::size_t length = CentDigits(std::fabs(value), cents);
+    std::size_t first = 0; // the whole part is cents[first, length - 2), at least one digit
+    while (first + 3 < length && cents[first] == '0')
+        ++first;
+    const std::size_t point = length - 2;
+    const bool zero = point - first == 1 && cents[first] == '0';
+    if (zero && !leadingZero)
+        first = point;
+    out.reserve(length + length / 3 + 4);
+    if (value < 0 && !(zero && cents[point] == '0' && cents[point + 1] == '0'))
+        out += '-';
     out += prefix;
-    if (s.cents.empty())
-        return out + s.whole;
-    std::string whole = s.whole;
-    if (whole == "0" && !leadingZero)
-        whole.clear();
-    out += group ? Group(whole) : whole;
+    for (std::size_t i = first; i < point; ++i) {
+        if (group && i > first && (point - i) % 3 == 0)
+            out += ',';
+        out += cents[i];
+    }
     out += '.';
-    out += s.cents;
+    out.append(cents + point, 2);
     return out;
 }
 
@@ -163,29 +158,52 @@ std::string FormatPadded(long value, int digits)
 std::optional<double> ParseAmount(std::string_view text)
 {
     text = Trim(text);
-    std::string plain;
+    // The number without its grouping commas; a text longer than any amount that can be
+    // written is read through a string instead.
+    char buffer[64];
+    std::string longer;
+    std::size_t length = 0;
+    const auto keep = [&](char c) {
+        if (length == sizeof buffer)
+            longer.assign(buffer, sizeof buffer);
+        if (length < sizeof buffer)
+            buffer[length] = c;
+        else
+            longer += c;
+        ++length;
+    };
     std::size_t i = 0;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        plain += text[i++];
+    if (i < text.size() && text[i] == '-')
+        keep(text[i++]);
+    else if (i < text.size() && text[i] == '+')
+        ++i;
     bool digits = false;
     // Grouping commas are accepted between integer digits only.
+    bool wholePart = false; // a digit other than 0 before the point
     while (i < text.size() && ((text[i] >= '0' && text[i] <= '9') || (text[i] == ',' && digits))) {
         if (text[i] != ',') {
-            plain += text[i];
+            keep(text[i]);
             digits = true;
+            wholePart = wholePart || text[i] != '0';
         }
         ++i;
     }
     if (i < text.size() && text[i] == '.') {
-        plain += text[i++];
+        keep(text[i++]);
         while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-            plain += text[i++];
+            keep(text[i++]);
             digits = true;
         }
     }
     if (!digits || i != text.size())
         return std::nullopt;
-    const double value = std::strtod(plain.c_str(), nullptr);
+    const char* first = length <= sizeof buffer ? buffer : longer.data();
+    double value = 0;
+    const auto result = std::from_chars(first, first + length, value);
+    // Out of range is too large for a double when there is a whole part (refused, like
+    // infinity), and otherwise so small that it reads as zero.
+    if (result.ec == std::errc::result_out_of_range)
+        return wholePart ? std::nullopt : std::optional<double>(0.0);
     if (!std::isfinite(value))
         return std::nullopt;
     return value;

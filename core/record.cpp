@@ -24,31 +24,65 @@ std::string JoinFields(const std::vector<std::string>& fields)
     return line;
 }
 
-std::optional<UsableRecord> ParseRecord(std::string_view line, std::int32_t recordNumber)
+namespace {
+
+// ParseRecord into a record of the caller's, which ParseText keeps in place in its list.
+bool ParseInto(std::string_view line, std::int32_t recordNumber, UsableRecord& record)
 {
-    const auto fields = SplitFields(line);
-    if (fields.size() < kFieldCount)
-        return std::nullopt;
-    const auto dateParts = SplitText(fields[FieldDate], '-');
-    if (dateParts.size() != 3)
-        return std::nullopt;
-    for (const auto& part : dateParts) {
-        if (!PartValue(part))
-            return std::nullopt;
+    // Taken apart in place: every line of a large file passes through here.
+    std::string_view fields[kFieldCount];
+    std::size_t start = 0;
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (start > line.size())
+            return false; // fewer than five fields
+        const std::size_t bar = line.find(kFieldSeparator, start);
+        fields[i] = line.substr(start, bar == line.npos ? line.npos : bar - start);
+        start = bar == line.npos ? line.size() + 1 : bar + 1;
     }
+    const std::string_view date = fields[FieldDate];
+    const std::size_t first = date.find('-');
+    const std::size_t second = first == date.npos ? date.npos : date.find('-', first + 1);
+    if (second == date.npos || date.find('-', second + 1) != date.npos ||
+        !PartValue(date.substr(0, first)) ||
+        !PartValue(date.substr(first + 1, second - first - 1)) ||
+        !PartValue(date.substr(second + 1)))
+        return false;
     const auto amount = ParseAmount(fields[FieldAmount]);
     const auto duration = ParseWhole(fields[FieldDuration]);
     if (!amount || !duration || *duration < 1 || *duration > kLongestDuration)
-        return std::nullopt;
+        return false;
 
-    UsableRecord record;
     record.recordNumber = recordNumber;
     record.name = fields[FieldName];
     record.type = fields[FieldType];
     record.date = fields[FieldDate];
     record.amount = *amount;
     record.duration = static_cast<std::int16_t>(*duration);
+    return true;
+}
+
+} // namespace
+
+std::optional<UsableRecord> ParseRecord(std::string_view line, std::int32_t recordNumber)
+{
+    UsableRecord record;
+    if (!ParseInto(line, recordNumber, record))
+        return std::nullopt;
     return record;
+}
+
+ParsedFile ParseText(std::string_view contents)
+{
+    ParsedFile parsed;
+    parsed.records.reserve(std::size_t(std::count(contents.begin(), contents.end(), '\n')) + 1);
+    std::int32_t number = 0;
+    ForEachLine(contents, [&](std::string_view line) {
+        if (!ParseInto(line, ++number, parsed.records.emplace_back())) {
+            parsed.records.pop_back();
+            parsed.unusableLines.push_back(number);
+        }
+    });
+    return parsed;
 }
 
 ParsedFile ParseLines(const std::vector<std::string>& lines)

@@ -45,6 +45,8 @@ struct ParsedFile
     std::vector<std::int32_t> unusableLines;
 };
 ParsedFile ParseLines(const std::vector<std::string>& lines);
+// The same, straight from the file's bytes.
+ParsedFile ParseText(std::string_view contents);
 
 // The largest duration of the usable records, at least `floor`.
 std::int16_t LargestDuration(const std::vector<UsableRecord>& records, std::int16_t floor);

@@ -120,6 +120,8 @@ std::string TextColumn(std::string_view text, std::size_t width, bool utf8)
 
 std::string ShownText(std::string_view text, std::size_t limit, bool utf8)
 {
+    if (text.size() <= limit) // no more characters than bytes
+        return std::string(text);
     std::size_t bytes = 0;
     std::size_t chars = 0;
     while (bytes < text.size() && chars < limit) {

@@ -13,6 +13,27 @@ namespace kestrow {
 // Splits at every occurrence of sep; "a--b" gives three parts, the middle one empty.
 std::vector<std::string> SplitText(std::string_view text, char sep);
 
+// Calls line(view) for every line of file contents, in order. A line ends at CR LF, CR or
+// LF; a last line without a line end is still a line. The views point into `contents`.
+template <class Visit> void ForEachLine(std::string_view contents, Visit&& line)
+{
+    const char* at = contents.data();
+    const char* const end = at + contents.size();
+    while (at < end) {
+        // One pass over the bytes: searching for each line end separately would read a
+        // line of many megabytes twice.
+        const char* stop = at;
+        while (stop < end && *stop != '\r' && *stop != '\n')
+            ++stop;
+        line(std::string_view(at, std::size_t(stop - at)));
+        if (stop == end)
+            break;
+        at = stop + 1;
+        if (*stop == '\r' && at < end && *at == '\n')
+            ++at;
+    }
+}
+
 // Length of the UTF-8 sequence starting at text[at], or 0 when it is not a valid one
 // (overlong forms, surrogates and values beyond U+10FFFF included).
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);

@@ -174,15 +174,15 @@ void MainWindow::Form_Load()
     cmdNext->setEnabled(monthOffset_ < horizon);
     cmdNextYr->setEnabled(monthOffset_ <= horizon - 12);
 
-    std::vector<std::string> lines;
+    std::string contents;
     if (state_.hasData()) {
-        const kestrow::Status read = state_.data().readLines(lines);
+        const kestrow::Status read = state_.data().readContents(contents);
         if (!read)
             platform::ShowError(this, QString::fromStdString(read.message));
     }
     // Lines the computation cannot use stay in the file untouched; start-up has told the
     // user about them once.
-    const kestrow::ParsedFile parsed = kestrow::ParseLines(lines);
+    const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
     kestrow::BudgetInput input;
     input.records = &parsed.records;
     input.todayDate = state_.todayDate();
@@ -278,13 +278,13 @@ void MainWindow::saveExport(bool calendar)
         return;
     }
 
-    std::vector<std::string> lines;
-    if (const kestrow::Status read = state_.data().readLines(lines); !read) {
+    std::string contents;
+    if (const kestrow::Status read = state_.data().readContents(contents); !read) {
         platform::ShowError(this, QString::fromStdString(read.message));
         return;
     }
     // As on the screen, lines the computation cannot use are left out.
-    const kestrow::ParsedFile parsed = kestrow::ParseLines(lines);
+    const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
     kestrow::ExportInput input;
     input.records = &parsed.records;
     input.todayDate = state_.todayDate();

@@ -10,6 +10,7 @@
 #include "core/notices.h"
 #include "core/numfmt.h"
 #include "core/record.h"
+#include "core/text.h"
 #include "exports/exports.h"
 #include "platform/programfolder.h"
 #include "platform/systemdate.h"
@@ -20,11 +21,10 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -68,16 +68,23 @@ std::optional<std::string> ReadFile(const std::string& path, QString& error)
                     .arg(QString::fromStdString(kestrow::notices::KindOf(st.st_mode)));
         return std::nullopt;
     }
-    char buf[64 * 1024];
+    // Read in one piece into its place, one byte more than the file holds so that the
+    // end is seen at once; a file that grows meanwhile is read to its end.
+    std::size_t got = 0;
+    if (err == 0)
+        contents.resize(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1);
     while (err == 0) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (got == contents.size())
+            contents.resize(contents.size() * 2);
+        const ssize_t n = ::read(fd, contents.data() + got, contents.size() - got);
         if (n > 0)
-            contents.append(buf, std::size_t(n));
+            got += std::size_t(n);
         else if (n == 0)
             break;
         else if (errno != EINTR)
             err = errno;
     }
+    contents.resize(got);
     ::close(fd);
     if (err != 0) {
         error = QString::fromLocal8Bit(std::strerror(err));
@@ -125,94 +132,190 @@ std::optional<int> ParseCount(const QString& text, int largest)
     return static_cast<int>(*value);
 }
 
-// All of it reaches standard output, or the reason why not is in errno: a full disk or a
-// reader that went away must not pass for a complete file.
-bool WriteAll(const std::string& out)
+// Standard output through one buffer, handed on whenever it holds enough, so a report of
+// thousands of due payments is never held whole in memory. finish() says whether all of
+// it arrived, the reason in errno when not: a full disk or a reader that went away must
+// not pass for a complete file.
+class Output
 {
-    return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() &&
-           std::fflush(stdout) == 0 && std::fclose(stdout) == 0;
-}
+public:
+    std::string text;
 
-// Type and name as text: the record's bytes are shown as UTF-8 when they are UTF-8, and
-// otherwise as the Windows code page older files were written in. Both fields are decoded
-// together so that they are always read the same way.
-struct ShownRecord
-{
-    QString type;
-    QString name;
+    void drain()
+    {
+        if (text.size() >= kChunk)
+            write();
+    }
+    bool finish()
+    {
+        write();
+        return ok_ && std::fflush(stdout) == 0 && std::fclose(stdout) == 0;
+    }
+
+private:
+    static constexpr std::size_t kChunk = 256 * 1024;
+    void write()
+    {
+        if (ok_ && !text.empty())
+            ok_ = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+        text.clear();
+    }
+    bool ok_ = true;
 };
-ShownRecord Shown(const std::string& type, const std::string& name)
-{
-    const QString both = platform::DecodeText(type + kestrow::kFieldSeparator + name);
-    const qsizetype bar = both.indexOf(QLatin1Char(kestrow::kFieldSeparator));
-    return {both.left(bar), both.mid(bar + 1)};
-}
 
-QString ShownLine(const std::string& line)
+// Stored bytes as UTF-8 text: as they are when they are UTF-8, and otherwise read in the
+// Windows code page older files were written in.
+std::string Utf8(std::string_view bytes)
 {
-    return platform::DecodeText(line);
+    return kestrow::ValidUtf8(bytes) ? std::string(bytes) : kestrow::Cp1252ToUtf8(bytes);
 }
 
 // --- JSON -------------------------------------------------------------------------------
+// Written straight into one buffer: a file of 100,000 payments has thousands due in a
+// month, and building a document of objects first would take several times as long as
+// computing the figures.
 
-// JSON has no infinity: a total that overflowed is null.
-QJsonValue JsonNumber(double value)
+void AppendString(std::string& out, std::string_view utf8)
 {
-    return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
+    out += '"';
+    static constexpr auto kEscaped = [] {
+        std::array<bool, 256> escaped{};
+        for (int c = 0; c < 0x20; ++c)
+            escaped[c] = true;
+        escaped['"'] = escaped['\\'] = escaped[0x7F] = true;
+        return escaped;
+    }();
+    std::size_t plain = 0; // the start of the run of bytes that need no escape
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto u = static_cast<unsigned char>(utf8[i]);
+        if (!kEscaped[u])
+            continue;
+        out.append(utf8.substr(plain, i - plain));
+        plain = i + 1;
+        if (u == '"' || u == '\\') {
+            out += '\\';
+            out += char(u);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", u);
+            out += buf;
+        }
+    }
+    out.append(utf8.substr(plain));
+    out += '"';
 }
 
-QJsonValue JsonText(const std::string& text)
+// The shortest text that reads back as the same double. JSON has no infinity: a total
+// that overflowed is null.
+void AppendNumber(std::string& out, double value)
 {
-    return QString::fromStdString(text);
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char buf[32];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
 }
 
-QByteArray Json(const std::string& today, int horizon, int offset,
-                const kestrow::BudgetFigures& figures, const kestrow::BudgetLabels& labels,
-                const std::vector<std::string>& lines)
+struct JsonObject
 {
-    QJsonArray totals;
-    for (const double total : figures.monthTotals)
-        totals.append(JsonNumber(total));
+    std::string& out;
+    const char* indent;
+    bool first = true;
 
-    QJsonArray due;
+    void key(const char* name)
+    {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += indent;
+        AppendString(out, name);
+        out += ": ";
+    }
+    void text(const char* name, std::string_view utf8)
+    {
+        key(name);
+        AppendString(out, utf8);
+    }
+    // Stored bytes, read as Windows-1252 unless `utf8`.
+    void stored(const char* name, std::string_view bytes, bool utf8)
+    {
+        key(name);
+        if (utf8)
+            AppendString(out, bytes);
+        else
+            AppendString(out, kestrow::Cp1252ToUtf8(bytes));
+    }
+    void number(const char* name, double value)
+    {
+        key(name);
+        AppendNumber(out, value);
+    }
+    void whole(const char* name, long value)
+    {
+        key(name);
+        out += std::to_string(value);
+    }
+};
+
+void Json(const std::string& today, int horizon, int offset, const kestrow::BudgetFigures& figures,
+          const kestrow::BudgetLabels& labels, const std::vector<std::string>& lines,
+          Output& output)
+{
+    std::string& out = output.text;
+    out += '{';
+    JsonObject report{out, "  "};
+    report.text("today", today);
+    report.whole("horizonMonths", horizon);
+    report.whole("monthOffset", offset);
+    report.text("shownMonth", figures.shownMonth);
+    report.whole("dueMonthKey", figures.dueMonthKey);
+    report.number("monthlyRequired", figures.monthlyRequired);
+    report.number("billsDue", figures.billsDue);
+    report.number("freedAmount", figures.freedAmount);
+    report.number("netRequirement", figures.netRequirement);
+    report.number("totalThisMonth", figures.totalThisMonth);
+
+    report.key("monthTotals");
+    out += '[';
+    for (std::size_t i = 0; i < figures.monthTotals.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        AppendNumber(out, figures.monthTotals[i]);
+    }
+    out += ']';
+
+    report.key("due");
+    out += '[';
     for (std::size_t i = 0; i < figures.due.size(); ++i) {
         const auto& entry = figures.due[i];
-        const ShownRecord shown = Shown(entry.type, entry.name);
-        due.append(QJsonObject{
-            {QStringLiteral("record"), entry.recordNumber},
-            {QStringLiteral("date"), platform::DecodeText(entry.effectiveDate)},
-            {QStringLiteral("amount"), JsonNumber(entry.amount)},
-            {QStringLiteral("type"), shown.type},
-            {QStringLiteral("name"), shown.name},
-            {QStringLiteral("line"), ShownLine(lines[i])},
-        });
+        const bool utf8 = kestrow::ValidUtf8(entry.type) && kestrow::ValidUtf8(entry.name);
+        out += i > 0 ? ",\n    {" : "\n    {";
+        JsonObject item{out, "      "};
+        item.whole("record", entry.recordNumber);
+        const bool dateUtf8 = kestrow::ValidUtf8(entry.effectiveDate);
+        item.stored("date", entry.effectiveDate, dateUtf8);
+        item.number("amount", entry.amount);
+        // Type and name are read the same way; the line made of them (cut at whole
+        // characters) is UTF-8 when they and the date are.
+        item.stored("type", entry.type, utf8);
+        item.stored("name", entry.name, utf8);
+        item.stored("line", lines[i], utf8 && dateUtf8 ? true : kestrow::ValidUtf8(lines[i]));
+        out += "\n    }";
+        output.drain();
     }
+    out += figures.due.empty() ? "]" : "\n  ]";
 
     // The label keys are those of the main window's controls, which scripts know them by.
-    const QJsonObject labelObject{
-        {QStringLiteral("lab1"), JsonText(labels.monthlyRequired)},
-        {QStringLiteral("lab2"), JsonText(labels.totalThisMonth)},
-        {QStringLiteral("lab3"), JsonText(labels.billsDue)},
-        {QStringLiteral("lab4"), JsonText(labels.netRequirement)},
-        {QStringLiteral("labE"), JsonText(labels.dueCaption)},
-        {QStringLiteral("labF"), JsonText(labels.chartCaption)},
-    };
-    const QJsonObject report{
-        {QStringLiteral("today"), JsonText(today)},
-        {QStringLiteral("horizonMonths"), horizon},
-        {QStringLiteral("monthOffset"), offset},
-        {QStringLiteral("shownMonth"), JsonText(figures.shownMonth)},
-        {QStringLiteral("dueMonthKey"), figures.dueMonthKey},
-        {QStringLiteral("monthlyRequired"), JsonNumber(figures.monthlyRequired)},
-        {QStringLiteral("billsDue"), JsonNumber(figures.billsDue)},
-        {QStringLiteral("freedAmount"), JsonNumber(figures.freedAmount)},
-        {QStringLiteral("netRequirement"), JsonNumber(figures.netRequirement)},
-        {QStringLiteral("totalThisMonth"), JsonNumber(figures.totalThisMonth)},
-        {QStringLiteral("monthTotals"), totals},
-        {QStringLiteral("due"), due},
-        {QStringLiteral("labels"), labelObject},
-    };
-    return QJsonDocument(report).toJson(QJsonDocument::Indented);
+    report.key("labels");
+    out += '{';
+    JsonObject shown{out, "    "};
+    shown.text("lab1", labels.monthlyRequired);
+    shown.text("lab2", labels.totalThisMonth);
+    shown.text("lab3", labels.billsDue);
+    shown.text("lab4", labels.netRequirement);
+    shown.text("labE", labels.dueCaption);
+    shown.text("labF", labels.chartCaption);
+    out += "\n  }\n}\n";
 }
 
 // --- Text -------------------------------------------------------------------------------
@@ -225,7 +328,8 @@ std::string Trimmed(const std::string& figure)
     return text;
 }
 
-std::string Text(const kestrow::BudgetLabels& labels, const std::vector<std::string>& lines)
+void Text(const kestrow::BudgetLabels& labels, const std::vector<std::string>& lines,
+          Output& output)
 {
     const std::pair<const char*, std::string> rows[] = {
         {"Monthly amount required", Trimmed(labels.monthlyRequired)},
@@ -237,17 +341,18 @@ std::string Text(const kestrow::BudgetLabels& labels, const std::vector<std::str
     for (const auto& row : rows)
         width = std::max(width, row.second.size());
 
-    std::string out;
+    std::string& out = output.text;
     for (const auto& row : rows) {
         std::string caption = row.first;
         caption.resize(25, ' ');
         out += caption + std::string(width - row.second.size(), ' ') + row.second + "\n";
     }
     out += "\n" + labels.dueCaption + "\n";
-    for (const std::size_t i : kestrow::SortedOrder(lines))
-        out += ShownLine(lines[i]).toStdString() + "\n";
+    for (const std::size_t i : kestrow::SortedOrder(lines)) {
+        out += Utf8(lines[i]) + "\n";
+        output.drain();
+    }
     out += "\n" + labels.chartCaption + "\n";
-    return out;
 }
 
 } // namespace
@@ -397,7 +502,7 @@ int main(int argc, char* argv[])
         return kExitFile;
     }
 
-    const kestrow::ParsedFile parsed = kestrow::ParseLines(kestrow::SplitLines(*contents));
+    const kestrow::ParsedFile parsed = kestrow::ParseText(*contents);
     for (const auto line : parsed.unusableLines) {
         Fail(QStringLiteral("%1: line %2 is not a valid payment and is left out")
                  .arg(shownPath)
@@ -421,7 +526,7 @@ int main(int argc, char* argv[])
                  .arg(line));
     }
 
-    std::string out;
+    Output out;
     QString what = QStringLiteral("report");
     if (ics || csv) {
         kestrow::ExportInput exportInput;
@@ -433,19 +538,21 @@ int main(int argc, char* argv[])
             options.months = months.value_or(horizon);
             options.remindDays = remind;
             options.stamp = kestrow::LastChangeTime(path).value_or(std::time(nullptr));
-            out = kestrow::CalendarFile(exportInput, options);
+            out.text = kestrow::CalendarFile(exportInput, options);
             what = QStringLiteral("calendar");
         } else {
-            out = kestrow::MonthTable(exportInput);
+            out.text = kestrow::MonthTable(exportInput);
             what = QStringLiteral("month table");
         }
     } else {
         const kestrow::BudgetLabels labels = kestrow::MakeLabels(figures);
         const std::vector<std::string> lines = kestrow::DueLines(figures.due);
-        out = json ? Json(today, horizon, *offset, figures, labels, lines).toStdString()
-                   : Text(labels, lines);
+        if (json)
+            Json(today, horizon, *offset, figures, labels, lines, out);
+        else
+            Text(labels, lines, out);
     }
-    if (!WriteAll(out)) {
+    if (!out.finish()) {
         Fail(QStringLiteral("cannot write the %1: %2")
                  .arg(what, QString::fromLocal8Bit(std::strerror(errno))));
         return kExitFile;

@@ -462,20 +462,36 @@ std::vector<std::string> DueLines(const std::vector<DueEntry>& due)
 
 bool TextLess(const std::string& a, const std::string& b)
 {
-    const auto fold = [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return static_cast<unsigned char>(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u);
+    // One pass, equal bytes skipped at once: sorted lists are long runs of lines that
+    // share their first dozen characters (the dates of one month).
+    const auto fold = [](unsigned char c) {
+        return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
     };
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [&](char x, char y) { return fold(x) < fold(y); });
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x != y && fold(x) != fold(y))
+            return fold(x) < fold(y);
+    }
+    return a.size() < b.size();
 }
 
 std::vector<std::size_t> SortedOrder(const std::vector<std::string>& lines)
 {
+    // Each line folded once, then compared as plain bytes (unsigned, as memcmp does):
+    // the order TextLess defines, at a fraction of its cost on long sorted lists.
+    std::vector<std::string> folded(lines);
+    for (std::string& line : folded) {
+        for (char& c : line) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + ('a' - 'A'));
+        }
+    }
     std::vector<std::size_t> order(lines.size());
     std::iota(order.begin(), order.end(), std::size_t(0));
     std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return TextLess(lines[a], lines[b]); });
+                     [&](std::size_t a, std::size_t b) { return folded[a] < folded[b]; });
     return order;
 }
 

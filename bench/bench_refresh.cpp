@@ -3,6 +3,7 @@
 // under 16 ms (one frame) with 10,000 records that are all due in the displayed month.
 
 #include "app/appstate.h"
+#include "bench/benchdata.h"
 #include "forms/mainwindow.h"
 
 #include <QApplication>
@@ -19,19 +20,7 @@
 
 namespace {
 
-void EnsureApplication()
-{
-    if (QApplication::instance() != nullptr)
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "kestrow-bench";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: a QApplication torn down among the static objects at exit crashes
-    // in the platform plugin, and the process ends right after the benchmarks anyway.
-    new QApplication(argc, argv);
-}
+using namespace benchdata;
 
 // Monthly payments dated in the last few months: every one of them is due now. Names
 // mix upper and lower case so the case-insensitive order has work to do.

@@ -27,6 +27,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include <array>
 #include <ctime>
@@ -199,13 +200,19 @@ void MainWindow::Form_Load()
     // case-insensitive text order, which for these lines is date order.
     const std::vector<std::string> dueLines = kestrow::DueLines(figures.due);
     const std::vector<std::size_t> order = kestrow::SortedOrder(dueLines);
-    lstDue->setUpdatesEnabled(false);
-    for (const std::size_t i : order) {
-        auto* item = new QListWidgetItem(platform::DecodeText(dueLines[i]));
-        item->setData(Qt::UserRole, figures.due[i].recordNumber);
-        lstDue->addItem(item);
+    // All rows in one insertion: one by one, the view would lay itself out again for each.
+    QStringList texts;
+    texts.reserve(qsizetype(order.size()));
+    for (const std::size_t i : order)
+        texts << platform::DecodeText(dueLines[i]);
+    lstDue->addItems(texts);
+    {
+        // The record numbers are not shown, so the view need not hear of each one.
+        const QSignalBlocker quiet(lstDue->model());
+        for (int row = 0; row < lstDue->count(); ++row)
+            lstDue->item(row)->setData(Qt::UserRole,
+                                       figures.due[order[std::size_t(row)]].recordNumber);
     }
-    lstDue->setUpdatesEnabled(true);
 
     freedAmount_ = figures.freedAmount;
     labF->setText(QString::fromStdString(labels.chartCaption));

@@ -72,6 +72,7 @@ struct FailingRename : kestrow::FileOps
 class TestUndo : public QObject
 {
     Q_OBJECT
+    FailingRename ops; // outlives every case's data file, which writes through it
     std::unique_ptr<tu::Fixture> f;
 
     // Through the window, as the desktop delivers keys: only that way are shortcuts seen.
@@ -81,7 +82,11 @@ class TestUndo : public QObject
     }
 
 private slots:
-    void init() { f = std::make_unique<tu::Fixture>(); }
+    void init()
+    {
+        ops.failing = false;
+        f = std::make_unique<tu::Fixture>();
+    }
     void cleanup() { f.reset(); }
 
     void undoAndRedo_data()
@@ -214,7 +219,6 @@ private slots:
     // made in a text editor since makes undo refuse, naming the file, and change nothing.
     void failedThenRefused()
     {
-        FailingRename ops;
         QVERIFY(f->write(kFile));
         f->app->setToday("2026-06-15", 6);
         f->app->useFileOps(ops);

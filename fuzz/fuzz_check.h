@@ -17,11 +17,5 @@
 // A non-empty run of decimal digits.
 inline bool IsDigits(std::string_view text)
 {
-    if (text.empty())
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }

@@ -1,245 +1,148 @@
-// Start-up: the data file made and held open, the introduction screen while it is empty
-// (through the real first-run windows), the horizon, today's date, the report of lines
-// Kestrow cannot use, and a second Kestrow on the same folder.
+// Start-up: the first run through the real windows, Exit on the first run, the horizon,
+// today from the system clock, the one report of lines Kestrow cannot use, and a second
+// Kestrow on the same folder.
 #include "app/startup.h"
-#include "core/datastore.h"
-#include "forms/addrecorddialog.h"
 #include "forms/introdialog.h"
-#include "modaltest.h"
-#include "teststate.h"
+#include "forms/mainwindow.h"
+#include "testutil.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QtTest>
-
-#include <vector>
-
-using modaltest::Click;
+using tu::Click;
 
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void noDataFile();
-    void introductionUntilARecordExists();
-    void firstRunThroughTheWindows();
+    void init() { f = std::make_unique<tu::Fixture>(); }
+    void cleanup()
+    {
+        main_.reset();
+        f.reset();
+    }
+    void firstRun();
     void exitOnFirstRun();
-    void horizon_data();
-    void horizon();
-    void todayFromTheSystemDate();
-    void unusableLinesReportedOnce_data();
-    void unusableLinesReportedOnce();
-    void secondKestrowRefused();
+    void existingFile_data();
+    void existingFile();
+    void refused();
 
 private:
-    QStringList shown() { return platform::MessageTestHook::takeShown(); }
-    // Windows that only count, in the order they were shown.
-    StartupWindows countingWindows(std::function<void()> introduction = {});
-
-    std::unique_ptr<modaltest::Folder> folder_;
-    QStringList order_;
+    // The windows as the program wires them.
+    StartupWindows windows()
+    {
+        return {[this] { IntroDialog(f->state()).exec(); },
+                [this] {
+                    main_ = std::make_unique<MainWindow>(f->state());
+                    main_->show();
+                }};
+    }
+    std::unique_ptr<tu::Fixture> f;
+    std::unique_ptr<MainWindow> main_;
 };
 
-void TestStartup::init()
+// No data file: an empty one is made, and the introduction comes back until a payment
+// has been added; then the main window shows it.
+void TestStartup::firstRun()
 {
-    folder_ = std::make_unique<modaltest::Folder>();
-    modaltest::Begin(*folder_);
-    order_.clear();
-}
-
-void TestStartup::cleanup()
-{
-    modaltest::End();
-    folder_.reset();
-}
-
-StartupWindows TestStartup::countingWindows(std::function<void()> introduction)
-{
-    StartupWindows windows;
-    windows.showIntroduction = [this, introduction] {
-        order_ << QStringLiteral("intro");
-        if (introduction)
-            introduction();
-    };
-    windows.showMain = [this] { order_ << QStringLiteral("main"); };
-    return windows;
-}
-
-void TestStartup::noDataFile()
-{
-    QVERIFY(!folder_->exists());
-    bool emptyFileAtIntro = false;
-    const bool running =
-        Main(teststate::State(), countingWindows([&] {
-                 emptyFileAtIntro = folder_->exists() && folder_->contents().isEmpty();
-                 QVERIFY(teststate::State().data().append("Rent|Sub|2026-07-01|800.00|1"));
-             }));
-    QVERIFY(running);
-    QVERIFY(emptyFileAtIntro);
-    QCOMPARE(order_, (QStringList{"intro", "main"}));
-    QCOMPARE(QString::fromStdString(teststate::State().data().dataFile()), folder_->dataPath());
-    QVERIFY(teststate::State().hasData());
-}
-
-void TestStartup::introductionUntilARecordExists()
-{
-    // Leaving the add-record form without a record brings the introduction back, as
-    // often as it happens.
-    QVERIFY(folder_->write(QByteArray()));
-    int shownSoFar = 0;
-    QVERIFY(Main(teststate::State(), countingWindows([&] {
-                     if (++shownSoFar == 3)
-                         QVERIFY(teststate::State().data().append("Rent|Sub|2026-07-01|800.00|1"));
-                 })));
-    QCOMPARE(order_, (QStringList{"intro", "intro", "intro", "main"}));
-}
-
-void TestStartup::firstRunThroughTheWindows()
-{
-    modaltest::Watchdog watchdog;
-    int intros = 0;
-    int adds = 0;
-    bool mainShown = false;
-
-    // Second showing: Enter for "Continue", one payment, Esc for "Finished".
-    std::function<void(IntroDialog*)> second = [&](IntroDialog* intro) {
-        ++intros;
-        modaltest::WhenShown<AddRecordDialog>([&](AddRecordDialog* add) {
-            ++adds;
-            QTest::keyClicks(add->txtIn[0], " Car insurance ");
-            QTest::keyClick(add->txtIn[0], Qt::Key_Tab);
-            QTest::keyClicks(add->txtIn[1], "Sub");
-            QTest::keyClick(add->txtIn[1], Qt::Key_Tab);
-            QTest::keyClicks(add->txtIn[2], "2026-3-1");
-            QTest::keyClick(add->txtIn[2], Qt::Key_Tab);
-            QTest::keyClicks(add->txtIn[3], "1234.5");
-            QTest::keyClick(add->txtIn[3], Qt::Key_Tab);
-            QTest::keyClicks(add->txtIn[4], "240");
-            QTest::keyClick(add->txtIn[4], Qt::Key_Return);
-            QTest::keyClick(add->txtIn[0], Qt::Key_Escape);
-        });
-        QTest::keyClick(intro->focusWidget(), Qt::Key_Return);
-    };
-    // First showing: "Continue", then "Finished" at once.
-    modaltest::WhenShown<IntroDialog>([&](IntroDialog* intro) {
-        ++intros;
-        modaltest::WhenShown<AddRecordDialog>([&](AddRecordDialog* add) {
-            ++adds;
-            modaltest::WhenShown<IntroDialog>(second);
-            Click(add->cmdCancel);
-        });
-        Click(intro->cmdContinue);
-    });
-
-    StartupWindows windows;
-    windows.showIntroduction = [] {
-        IntroDialog intro(teststate::State());
-        intro.exec();
-    };
-    windows.showMain = [&] { mainShown = true; };
-    QVERIFY(Main(teststate::State(), windows));
-
-    QVERIFY(!watchdog.fired());
-    QCOMPARE(intros, 2);
-    QCOMPARE(adds, 2);
-    QVERIFY(mainShown);
-    QCOMPARE(folder_->contents(), QByteArray("Car insurance|Sub|2026-03-01|1,234.50|240\r\n"));
-    QCOMPARE(int(teststate::State().horizonMonths()), 240);
-    QCOMPARE(shown(), QStringList{});
+    bool emptyFileAtFirst = false;
+    tu::Answer answer({[&](QWidget* intro) {
+                           emptyFileAtFirst = f->bytes().isEmpty();
+                           Click(intro, "cmdContinue");
+                       },
+                       [](QWidget* add) { Click(add, "cmdCancel"); },
+                       [](QWidget* intro) { QTest::keyClick(intro->focusWidget(), Qt::Key_Return); },
+                       [](QWidget* add) {
+                           const QStringList texts{" Car insurance ", "Sub", "2026-6-1", "1234.5", "240"};
+                           for (int i = 0; i < 5; ++i) {
+                               auto* box = tu::Find<QLineEdit>(add, QStringLiteral("txtIn(%1)").arg(i));
+                               tu::Type(box, texts[i]);
+                               QTest::keyClick(box, i < 4 ? Qt::Key_Tab : Qt::Key_Return);
+                           }
+                           QTest::keyClick(add->focusWidget(), Qt::Key_Escape);
+                       }});
+    QVERIFY(Main(f->state(), windows()));
+    QCOMPARE(answer.seen, (QStringList{"frmIntro", "frmAdd", "frmIntro", "frmAdd"}));
+    QCOMPARE(answer.unanswered, QStringList());
+    QVERIFY(emptyFileAtFirst);
+    QCOMPARE(f->bytes(), QByteArray("Car insurance|Sub|2026-06-01|1,234.50|240\r\n"));
+    QCOMPARE(int(f->state().horizonMonths()), 240);
+    QWidget* shown = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        shown = window->objectName() == "frmMain" && window->isVisible() ? window : shown;
+    QVERIFY(shown != nullptr);
+    QCOMPARE(tu::Rows(tu::Find<QListWidget>(shown, "lstDue")),
+             QStringList{"2026-06-01 1,234.50  Sub  Car insurance"});
+    QCOMPARE(f->shown(), QStringList());
 }
 
 void TestStartup::exitOnFirstRun()
 {
-    modaltest::Watchdog watchdog;
-    modaltest::WhenShown<IntroDialog>([](IntroDialog* intro) { Click(intro->cmdQuit); });
-    StartupWindows windows;
-    windows.showIntroduction = [] {
-        IntroDialog intro(teststate::State());
-        intro.exec();
-    };
-    bool mainShown = false;
-    windows.showMain = [&] { mainShown = true; };
-    QVERIFY(!Main(teststate::State(), windows));
-    QVERIFY(!watchdog.fired());
-    QVERIFY(!mainShown);
+    tu::Answer answer({[](QWidget* intro) { Click(intro, "cmdQuit"); }});
+    QVERIFY(!Main(f->state(), windows()));
     QVERIFY(platform::ProgramEnding());
-    QVERIFY(!folder_->exists()); // the empty file goes without a question
-    QCOMPARE(shown(), QStringList{});
+    QVERIFY(main_ == nullptr);
+    QCOMPARE(f->bytes(), QByteArray("<missing>")); // the empty file goes without a question
+    QCOMPARE(f->shown(), QStringList());
 }
 
-void TestStartup::horizon_data()
+void TestStartup::existingFile_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<int>("horizon");
-    QTest::newRow("largest 36") << QByteArray("A|S|2026-01-01|5|36\r\nB|S|2026-01-01|5|12\r\n")
-                                << 120;
-    QTest::newRow("largest 240") << QByteArray("A|S|2026-01-01|5|36\r\nB|S|2026-01-01|5|240\r\n")
-                                 << 240;
-    QTest::newRow("unusable line skipped")
-        << QByteArray("A|S|2026-01-01|5|36\r\nB|S|2026-01-01|x|999\r\n") << 120;
-    QTest::newRow("last line without line end") << QByteArray("A|S|2026-01-01|5|121") << 121;
+    QTest::addColumn<QString>("report"); // how the one message starts; empty: none
+    const QByteArray a = "A|S|2026-01-01|5|36\r\n";
+    QTest::newRow("largest 36") << a + "B|S|2026-01-01|5|12\r\n" << 120 << "";
+    QTest::newRow("largest 240") << a + "B|S|2026-01-01|5|240\r\n" << 240 << "";
+    QTest::newRow("last line without a line end") << a + "B|S|2026-01-01|5|121" << 121 << "";
+    QTest::newRow("an unusable line does not count")
+        << a + "B|S|2026-01-01|x|999\r\n" << 120 << "Line 2 of ";
+    QTest::newRow("two lines") << a + "broken\r\nB|S|2026-01-01|5|1\r\nC|S|2026-13|5|1\r\n" << 120
+                               << "Lines 2, 4 of ";
+    // Records in form, but no month can show them: counted with the broken lines, in order.
+    QTest::newRow("years of three and five digits")
+        << "A|S|999-01-01|5|1\r\nbroken\r\n" + a + "C|S|20261-01-01|5|1\r\n" << 120
+        << "Lines 1, 2, 4 of ";
+    QStringList twenty;
+    for (int i = 1; i <= 20; ++i)
+        twenty << QString::number(i);
+    QTest::newRow("more than twenty") << QByteArray("x\r\n").repeated(23) + a << 120
+                                      << "Lines " + twenty.join(", ") + ", and 3 more of ";
 }
 
-void TestStartup::horizon()
+// The file is kept as it is; lines Kestrow cannot use are reported once, here.
+void TestStartup::existingFile()
 {
     QFETCH(QByteArray, contents);
     QFETCH(int, horizon);
-    QVERIFY(folder_->write(contents));
-    QVERIFY(Main(teststate::State(), countingWindows()));
-    QCOMPARE(order_, QStringList{"main"});
-    QCOMPARE(int(teststate::State().horizonMonths()), horizon);
+    QFETCH(QString, report);
+    QVERIFY(f->write(contents));
+    platform::SetSystemDateForTesting("12-05-2026");
+    QStringList shown;
+    QVERIFY(Main(f->state(), {[] { QFAIL("no introduction for a file with payments"); },
+                              [&shown] { shown = tu::Fixture::shown(); }}));
+    QCOMPARE(int(f->state().horizonMonths()), horizon);
+    QCOMPARE(f->state().todayDate(), std::string("2026-12-05"));
+    QCOMPARE(int(f->state().todayMonth()), 12);
+    QCOMPARE(shown.size(), report.isEmpty() ? 0 : 1);
+    QVERIFY2(report.isEmpty() || shown.value(0).startsWith(report), qPrintable(shown.value(0)));
+    QCOMPARE(f->bytes(), contents);
 }
 
-void TestStartup::todayFromTheSystemDate()
+// A second Kestrow on the folder, or a clock that cannot be read, ends start-up with a
+// message and shows no window.
+void TestStartup::refused()
 {
-    QVERIFY(folder_->write("A|S|2026-01-01|5|1\r\n"));
-    platform::SetSystemDateForTesting(QStringLiteral("12-05-2026"));
-    QVERIFY(Main(teststate::State(), countingWindows()));
-    QCOMPARE(teststate::State().todayDate(), std::string("2026-12-05"));
-    QCOMPARE(int(teststate::State().todayMonth()), 12);
-}
-
-void TestStartup::unusableLinesReportedOnce_data()
-{
-    QTest::addColumn<QByteArray>("contents");
-    QTest::addColumn<QString>("numbers");
-    QTest::newRow("one") << QByteArray("A|S|2026-01-01|5|1\r\nbroken\r\n") << "Line 2 of ";
-    QTest::newRow("two") << QByteArray("A|S|2026-01-01|5|1\r\nbroken\r\nB|S|2026-01-01|5|1\r\n"
-                                       "C|S|2026-13|5|1\r\n")
-                         << "Lines 2, 4 of ";
-    // Records in form, but no month can show them: counted with the broken lines, in order.
-    QTest::newRow("years of three and five digits")
-        << QByteArray("A|S|999-01-01|5|1\r\nbroken\r\nB|S|2026-01-01|5|1\r\n"
-                      "C|S|20261-01-01|5|1\r\n")
-        << "Lines 1, 2, 4 of ";
-}
-
-void TestStartup::unusableLinesReportedOnce()
-{
-    QFETCH(QByteArray, contents);
-    QFETCH(QString, numbers);
-    QVERIFY(folder_->write(contents));
-    QVERIFY(Main(teststate::State(), countingWindows()));
-    const QStringList messages = shown();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY2(messages[0].startsWith(numbers), qPrintable(messages[0]));
-    QCOMPARE(order_, QStringList{"main"});
-    QCOMPARE(folder_->contents(), contents); // kept as they are
-}
-
-void TestStartup::secondKestrowRefused()
-{
-    QVERIFY(folder_->write("A|S|2026-01-01|5|1\r\n"));
-    const std::string dataFile = QFile::encodeName(folder_->dataPath()).toStdString();
-    kestrow::DataStore first(dataFile, dataFile + ".tmp");
-    QVERIFY(first.open());
-    QVERIFY(!Main(teststate::State(), countingWindows()));
-    QCOMPARE(order_, QStringList{});
-    const QStringList messages = shown();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY2(messages[0].contains(QStringLiteral("already running")), qPrintable(messages[0]));
+    QVERIFY(f->write("A|S|2026-01-01|5|1\r\n"));
+    const StartupWindows none{[] { QFAIL("no introduction"); }, [] { QFAIL("no main window"); }};
+    {
+        kestrow::DataStore first(f->data, f->temp);
+        QVERIFY(first.open());
+        QVERIFY(!Main(f->state(), none));
+        const QStringList shown = f->shown();
+        QVERIFY(shown.size() == 1 && shown[0].contains("already running"));
+    }
+    platform::SetSystemDateForTesting("2026-12-05");
+    AppState state;
+    QVERIFY(!Main(state, none));
+    QCOMPARE(f->shown(), QStringList{"Kestrow cannot read today's date from the system clock."});
     QVERIFY(!platform::ProgramEnding());
 }
 

@@ -56,9 +56,12 @@ void CheckSame(const BudgetFigures& a, const BudgetFigures& b, bool numbers, dou
     }
     FUZZ_CHECK(a.monthTotals.size() == b.monthTotals.size());
     for (std::size_t i = 0; numbers && i < a.monthTotals.size(); ++i)
-        FUZZ_CHECK(Near(a.monthTotals[i], b.monthTotals[i], tolerance) && std::isfinite(a.monthTotals[i]));
-    const double x[] = {a.monthlyRequired, a.billsDue, a.freedAmount, a.netRequirement, a.totalThisMonth};
-    const double y[] = {b.monthlyRequired, b.billsDue, b.freedAmount, b.netRequirement, b.totalThisMonth};
+        FUZZ_CHECK(Near(a.monthTotals[i], b.monthTotals[i], tolerance) &&
+                   std::isfinite(a.monthTotals[i]));
+    const double x[] = {a.monthlyRequired, a.billsDue, a.freedAmount, a.netRequirement,
+                        a.totalThisMonth};
+    const double y[] = {b.monthlyRequired, b.billsDue, b.freedAmount, b.netRequirement,
+                        b.totalThisMonth};
     for (int i = 0; numbers && i < 5; ++i)
         FUZZ_CHECK(Near(x[i], y[i], tolerance) && std::isfinite(x[i]));
 }

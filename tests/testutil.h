@@ -7,33 +7,23 @@
 #include "core/datastore.h"
 #include "core/record.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
-#include <memory>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace tu {
-
-// Today in every case: the system date 06-15-2026.
-inline const std::string kToday = "2026-06-15";
 
 inline QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
-
 inline bool WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-
 // The lines of file contents as Kestrow reads them, without their line ends.
 inline QByteArrayList Lines(const QByteArray& bytes)
 {
@@ -47,28 +37,20 @@ inline QByteArrayList Lines(const QByteArray& bytes)
 struct Folder
 {
     QTemporaryDir dir;
-    QString dataPath = dir.filePath(QStringLiteral("Kestrow.txt"));
-    QString tempPath = dir.filePath(QStringLiteral("xyzzy.tmp"));
-    std::string data = QFile::encodeName(dataPath).toStdString();
-    std::string temp = QFile::encodeName(tempPath).toStdString();
-
+    QString dataPath = dir.filePath("Kestrow.txt"), tempPath = dir.filePath("xyzzy.tmp");
+    std::string data = dataPath.toStdString(), temp = tempPath.toStdString();
     QByteArray bytes() const { return ReadFile(dataPath); }
     bool write(const QByteArray& contents) const { return WriteFile(dataPath, contents); }
     bool scratch() const { return QFile::exists(tempPath); }
 };
 
-// Runs `body` in a forked child, which ends when it returns; `out` is the write end of a
-// pipe whose read end is returned with the child's id.
-struct Child
-{
-    pid_t pid = -1;
-    int out = -1;
-};
-inline Child Fork(const std::function<void(int out)>& body)
+// Runs `body` in a forked child, which ends when it returns. Returns the child's id and
+// the read end of a pipe whose write end `body` is given.
+inline std::pair<pid_t, int> Fork(const std::function<void(int out)>& body)
 {
     int fds[2];
     if (::pipe(fds) != 0)
-        return {};
+        qFatal("no pipe");
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
@@ -82,22 +64,21 @@ inline QByteArray ReadAll(int fd)
 {
     QByteArray out;
     char buf[8192];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
-        out.append(buf, n > 0 ? n : 0);
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR);)
+        out.append(buf, std::max<ssize_t>(n, 0));
     ::close(fd);
     return out;
 }
-// What `fn` returns when run in a child; the child's wait status goes to `status`.
-inline QByteArray InChild(const std::function<std::string()>& fn, int& status)
+// What `fn` returns when run in a child process.
+inline QByteArray InChild(const std::function<std::string()>& fn)
 {
-    const Child child = Fork([&fn](int out) {
+    const auto [pid, out] = Fork([&fn](int fd) {
         const std::string text = fn();
-        [[maybe_unused]] auto n = ::write(out, text.data(), text.size());
+        [[maybe_unused]] auto n = ::write(fd, text.data(), text.size());
     });
-    const QByteArray out = ReadAll(child.out);
-    ::waitpid(child.pid, &status, 0);
-    return out;
+    const QByteArray text = ReadAll(out);
+    ::waitpid(pid, nullptr, 0);
+    return text;
 }
 
 } // namespace tu
@@ -113,8 +94,6 @@ inline QByteArray InChild(const std::function<std::string()>& fn, int& status)
 #include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
-#include <QTimer>
 
 namespace tu {
 
@@ -123,15 +102,14 @@ namespace tu {
 // there is no printer, and nothing is ending.
 struct Fixture : Folder
 {
-    std::unique_ptr<AppState> app;
-
+    std::unique_ptr<AppState> app = std::make_unique<AppState>();
     Fixture()
     {
         QLocale::setDefault(QLocale::c());
         platform::ResetEndingForTesting();
         platform::MessageTestHook::install();
         platform::PrinterTestHook::install();
-        platform::SetSystemDateForTesting(QStringLiteral("06-15-2026"));
+        platform::SetSystemDateForTesting("06-15-2026");
         platform::SetProgramFolderForTesting(dir.path());
     }
     ~Fixture()
@@ -141,32 +119,25 @@ struct Fixture : Folder
         platform::ResetEndingForTesting();
         platform::MessageTestHook::uninstall();
         platform::PrinterTestHook::uninstall();
-        platform::SetSystemDateForTesting(QString());
-        platform::SetProgramFolderForTesting(QString());
+        platform::SetSystemDateForTesting({});
+        platform::SetProgramFolderForTesting({});
     }
-
     // What start-up leaves for a data file holding `contents`.
     bool open(const QByteArray& contents)
     {
         app = std::make_unique<AppState>();
-        app->setToday(kToday, 6);
+        app->setToday("2026-06-15", 6);
         if (!write(contents) || !app->openData(data, temp))
             return false;
         const auto parsed = kestrow::ParseLines(app->data().readLines());
         app->raiseHorizon(kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon));
         return true;
     }
-    AppState& state()
-    {
-        if (!app)
-            app = std::make_unique<AppState>();
-        return *app;
-    }
     static QStringList shown() { return platform::MessageTestHook::takeShown(); }
 };
 
-// Closes a modal window without its own reaction to closing (the introduction screen's
-// would end the program).
+// Closes a modal window without its own reaction to closing (the introduction's would end
+// the program).
 inline void Dismiss(QWidget* window)
 {
     if (auto* dialog = qobject_cast<QDialog*>(window))
@@ -177,8 +148,7 @@ inline void Dismiss(QWidget* window)
 
 // Answers the modal windows that open while the test waits in a click or a key: each new
 // one is given the next step. One with no step left, or still open long after its step
-// ran, is dismissed and noted, so a failing case never waits for ever. Only the latest
-// Answer alive acts.
+// ran, is dismissed and noted, so no case can wait for ever. The latest Answer alive acts.
 class Answer
 {
 public:
@@ -190,7 +160,7 @@ public:
         timer_.start(5);
     }
     ~Answer() { latest() = outer_; }
-    QStringList seen;       // object names of the windows met, in order
+    QStringList seen;       // the object names of the windows met, in order
     QStringList unanswered; // dismissed by the safety net
 
 private:
@@ -206,8 +176,7 @@ private:
             return;
         if (handled_.contains(window)) {
             if (++stuck_ > 3000) {
-                unanswered << QStringLiteral("stuck: ") + window->objectName();
-                stuck_ = 0;
+                unanswered << "stuck: " + window->objectName();
                 Dismiss(window);
             }
             return;
@@ -217,13 +186,11 @@ private:
         seen << window->objectName();
         if (next_ >= steps_.size()) {
             unanswered << window->objectName();
-            Dismiss(window);
-            return;
+            return Dismiss(window);
         }
         // From the event loop, so a step that opens the next window does not block this.
         QTimer::singleShot(0, window, [step = steps_[next_++], window] { step(window); });
     }
-
     QList<Step> steps_;
     Answer* outer_;
     qsizetype next_ = 0;
@@ -240,16 +207,20 @@ template <class T = QWidget> T* Find(const QWidget* window, const QString& name)
         qFatal("no control %s in %s", qPrintable(name), qPrintable(window->objectName()));
     return control;
 }
-
 inline void Click(const QWidget* window, const QString& name)
 {
     QTest::mouseClick(Find(window, name), Qt::LeftButton);
 }
 
-// Types key by key; letters beyond ASCII arrive as a key event with that text, as a
-// keyboard layout that has them sends them.
-inline void Type(QWidget* box, const QString& text)
+// Types key by key, letters beyond ASCII as a keyboard layout that has them sends them;
+// `over` clicks into the box and types over what it holds.
+inline void Type(QWidget* box, const QString& text, bool over = false)
 {
+    if (over) {
+        QTest::mouseClick(box, Qt::LeftButton);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Backspace);
+    }
     for (const QChar c : text) {
         if (c.unicode() < 0x80)
             QTest::keyClick(box, char(c.unicode()));
@@ -257,26 +228,19 @@ inline void Type(QWidget* box, const QString& text)
             QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
-
-// Replaces a box's text as a user does: into the box, select all, type over it.
-inline void Retype(const QWidget* window, const QString& name, const QString& text)
+inline void Retype(const QWidget* window, const QString& box, const QString& text)
 {
-    auto* box = Find<QLineEdit>(window, name);
-    QTest::mouseClick(box, Qt::LeftButton);
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    Type(box, text);
+    Type(Find<QLineEdit>(window, box), text, true);
 }
 
 inline void ClickRow(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {})
 {
-    QListWidgetItem* item = list->item(row);
-    QVERIFY(item != nullptr);
-    list->scrollToItem(item);
+    QVERIFY(row >= 0 && row < list->count());
+    list->scrollToItem(list->item(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
-                      list->visualItemRect(item).center());
+                      list->visualItemRect(list->item(row)).center());
 }
-
+// The rows of a list, and the record number each carries: the link back to the data file.
 inline QStringList Rows(const QListWidget* list)
 {
     QStringList rows;
@@ -284,8 +248,6 @@ inline QStringList Rows(const QListWidget* list)
         rows << list->item(i)->text();
     return rows;
 }
-
-// The record number each row carries, the link back to the data file.
 inline QList<int> Numbers(const QListWidget* list)
 {
     QList<int> numbers;

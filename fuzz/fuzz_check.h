@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 
 #define FUZZ_CHECK(cond)                                                                           \
     do {                                                                                           \
@@ -13,9 +12,3 @@
             std::abort();                                                                          \
         }                                                                                          \
     } while (0)
-
-// A non-empty run of decimal digits.
-inline bool IsDigits(std::string_view text)
-{
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}

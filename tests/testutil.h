@@ -40,13 +40,13 @@ struct Folder
     QString dataPath = dir.filePath("Kestrow.txt"), tempPath = dir.filePath("xyzzy.tmp");
     std::string data = dataPath.toStdString(), temp = tempPath.toStdString();
     QByteArray bytes() const { return ReadFile(dataPath); }
-    bool write(const QByteArray& contents) const { return WriteFile(dataPath, contents); }
+    bool write(const QByteArray& bytes) const { return WriteFile(dataPath, bytes); }
     bool scratch() const { return QFile::exists(tempPath); }
 };
 
-// Runs `body` in a forked child, which ends when it returns. Returns the child's id and
-// the read end of a pipe whose write end `body` is given.
-inline std::pair<pid_t, int> Fork(const std::function<void(int out)>& body)
+// Runs `body` in a child process, given the write end of a pipe; returns the child's id
+// and the read end. ReadAll reads the pipe to its end.
+inline std::pair<pid_t, int> Fork(const std::function<void(int)>& body)
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -68,17 +68,6 @@ inline QByteArray ReadAll(int fd)
         out.append(buf, std::max<ssize_t>(n, 0));
     ::close(fd);
     return out;
-}
-// What `fn` returns when run in a child process.
-inline QByteArray InChild(const std::function<std::string()>& fn)
-{
-    const auto [pid, out] = Fork([&fn](int fd) {
-        const std::string text = fn();
-        [[maybe_unused]] auto n = ::write(fd, text.data(), text.size());
-    });
-    const QByteArray text = ReadAll(out);
-    ::waitpid(pid, nullptr, 0);
-    return text;
 }
 
 } // namespace tu
@@ -141,62 +130,40 @@ struct Fixture : Folder
 inline void Dismiss(QWidget* window)
 {
     if (auto* dialog = qobject_cast<QDialog*>(window))
-        dialog->QDialog::done(QDialog::Rejected);
-    else
-        window->close();
+        return dialog->QDialog::done(QDialog::Rejected);
+    window->close();
 }
 
 // Answers the modal windows that open while the test waits in a click or a key: each new
 // one is given the next step. One with no step left, or still open long after its step
-// ran, is dismissed and noted, so no case can wait for ever. The latest Answer alive acts.
-class Answer
+// ran, is dismissed and noted, so no case can wait for ever.
+struct Answer
 {
-public:
-    using Step = std::function<void(QWidget*)>;
-    explicit Answer(QList<Step> steps = {}) : steps_(std::move(steps)), outer_(latest())
+    QStringList seen; // the object names of the windows met, in order; "!" when dismissed
+    explicit Answer(QList<std::function<void(QWidget*)>> steps = {})
     {
-        latest() = this;
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start(5);
-    }
-    ~Answer() { latest() = outer_; }
-    QStringList seen;       // the object names of the windows met, in order
-    QStringList unanswered; // dismissed by the safety net
-
-private:
-    static Answer*& latest()
-    {
-        static Answer* answer = nullptr;
-        return answer;
-    }
-    void poll()
-    {
-        QWidget* window = QApplication::activeModalWidget();
-        if (latest() != this || window == nullptr || !window->isVisible())
-            return;
-        if (handled_.contains(window)) {
-            if (++stuck_ > 3000) {
-                unanswered << "stuck: " + window->objectName();
-                Dismiss(window);
+        QObject::connect(&timer, &QTimer::timeout, [this, steps] {
+            QWidget* window = QApplication::activeModalWidget();
+            if (window == nullptr || !window->isVisible())
+                return;
+            if (window == current && ++polls < 3000)
+                return;
+            if (window == current || next >= steps.size()) {
+                seen << "!" + window->objectName();
+                return Dismiss(window);
             }
-            return;
-        }
-        handled_ << QPointer<QWidget>(window);
-        stuck_ = 0;
-        seen << window->objectName();
-        if (next_ >= steps_.size()) {
-            unanswered << window->objectName();
-            return Dismiss(window);
-        }
-        // From the event loop, so a step that opens the next window does not block this.
-        QTimer::singleShot(0, window, [step = steps_[next_++], window] { step(window); });
+            current = window;
+            polls = 0;
+            seen << window->objectName();
+            // From the event loop, so a step that opens the next window does not block this.
+            QTimer::singleShot(0, window, [step = steps[next++], window] { step(window); });
+        });
+        timer.start(5);
     }
-    QList<Step> steps_;
-    Answer* outer_;
-    qsizetype next_ = 0;
-    QList<QPointer<QWidget>> handled_;
-    int stuck_ = 0;
-    QTimer timer_;
+    QTimer timer;
+    QPointer<QWidget> current;
+    int polls = 0;
+    qsizetype next = 0;
 };
 
 // A control of a window by its object name; a missing one ends the run loudly.
@@ -212,25 +179,24 @@ inline void Click(const QWidget* window, const QString& name)
     QTest::mouseClick(Find(window, name), Qt::LeftButton);
 }
 
-// Types key by key, letters beyond ASCII as a keyboard layout that has them sends them;
-// `over` clicks into the box and types over what it holds.
-inline void Type(QWidget* box, const QString& text, bool over = false)
+// Types key by key; letters beyond ASCII as a keyboard layout that has them sends them.
+inline void Type(QWidget* target, const QString& text)
 {
-    if (over) {
-        QTest::mouseClick(box, Qt::LeftButton);
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(box, Qt::Key_Backspace);
-    }
     for (const QChar c : text) {
         if (c.unicode() < 0x80)
-            QTest::keyClick(box, char(c.unicode()));
+            QTest::keyClick(target, char(c.unicode()));
         else
-            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
-inline void Retype(const QWidget* window, const QString& box, const QString& text)
+// Clicks into a box, selects what it holds and types over it.
+inline void Retype(const QWidget* window, const QString& name, const QString& text)
 {
-    Type(Find<QLineEdit>(window, box), text, true);
+    auto* box = Find<QLineEdit>(window, name);
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    Type(box, text);
 }
 
 inline void ClickRow(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {})
@@ -240,20 +206,13 @@ inline void ClickRow(QListWidget* list, int row, Qt::KeyboardModifiers modifiers
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
                       list->visualItemRect(list->item(row)).center());
 }
-// The rows of a list, and the record number each carries: the link back to the data file.
+// Each row of a list led by the record number it carries, the link back to the data file.
 inline QStringList Rows(const QListWidget* list)
 {
     QStringList rows;
     for (int i = 0; i < list->count(); ++i)
-        rows << list->item(i)->text();
+        rows << list->item(i)->data(Qt::UserRole).toString() + " " + list->item(i)->text();
     return rows;
-}
-inline QList<int> Numbers(const QListWidget* list)
-{
-    QList<int> numbers;
-    for (int i = 0; i < list->count(); ++i)
-        numbers << list->item(i)->data(Qt::UserRole).toInt();
-    return numbers;
 }
 
 } // namespace tu

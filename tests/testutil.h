@@ -44,14 +44,12 @@ struct Folder
     bool scratch() const { return QFile::exists(tempPath); }
 };
 
-// Runs `body` in a child process, given the write end of a pipe; returns the child's id
-// and the read end. ReadAll reads the pipe to its end.
+// Runs `body` in a child process given the write end of a pipe; returns the child's id
+// and the read end. ReadAll reads a pipe to its end.
 inline std::pair<pid_t, int> Fork(const std::function<void(int)>& body)
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        qFatal("no pipe");
-    const pid_t pid = ::fork();
+    int fds[2] = {-1, -1};
+    const pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
     if (pid == 0) {
         ::close(fds[0]);
         body(fds[1]);
@@ -62,12 +60,9 @@ inline std::pair<pid_t, int> Fork(const std::function<void(int)>& body)
 }
 inline QByteArray ReadAll(int fd)
 {
-    QByteArray out;
-    char buf[8192];
-    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR);)
-        out.append(buf, std::max<ssize_t>(n, 0));
-    ::close(fd);
-    return out;
+    QFile pipe;
+    pipe.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    return pipe.readAll();
 }
 
 } // namespace tu
@@ -129,41 +124,37 @@ struct Fixture : Folder
 // the program).
 inline void Dismiss(QWidget* window)
 {
-    if (auto* dialog = qobject_cast<QDialog*>(window))
-        return dialog->QDialog::done(QDialog::Rejected);
-    window->close();
+    auto* dialog = qobject_cast<QDialog*>(window);
+    dialog ? dialog->QDialog::done(QDialog::Rejected) : void(window->close());
 }
 
 // Answers the modal windows that open while the test waits in a click or a key: each new
-// one is given the next step. One with no step left, or still open long after its step
-// ran, is dismissed and noted, so no case can wait for ever.
+// one is given the next step, from the event loop so that a step opening the next window
+// does not block this. One with no step left, or still open long after its step ran, is
+// dismissed and noted with "!", so no case can wait for ever.
 struct Answer
 {
-    QStringList seen; // the object names of the windows met, in order; "!" when dismissed
+    QStringList seen; // the object names of the windows met, in order
+    QTimer timer;
+    QPointer<QWidget> current;
+    int polls = 0;
     explicit Answer(QList<std::function<void(QWidget*)>> steps = {})
     {
-        QObject::connect(&timer, &QTimer::timeout, [this, steps] {
+        QObject::connect(&timer, &QTimer::timeout, [this, steps]() mutable {
             QWidget* window = QApplication::activeModalWidget();
-            if (window == nullptr || !window->isVisible())
+            if (window == nullptr || !window->isVisible() || (window == current && ++polls < 3000))
                 return;
-            if (window == current && ++polls < 3000)
-                return;
-            if (window == current || next >= steps.size()) {
+            if (window == current || steps.isEmpty()) {
                 seen << "!" + window->objectName();
                 return Dismiss(window);
             }
             current = window;
             polls = 0;
             seen << window->objectName();
-            // From the event loop, so a step that opens the next window does not block this.
-            QTimer::singleShot(0, window, [step = steps[next++], window] { step(window); });
+            QTimer::singleShot(0, window, [step = steps.takeFirst(), window] { step(window); });
         });
         timer.start(5);
     }
-    QTimer timer;
-    QPointer<QWidget> current;
-    int polls = 0;
-    qsizetype next = 0;
 };
 
 // A control of a window by its object name; a missing one ends the run loudly.

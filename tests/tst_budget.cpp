@@ -1,6 +1,6 @@
 // The computation: the figures, month totals and due payments of a displayed month, each
 // case through both the grouped computation the windows use and the plain loop of
-// budget_reference.h; then the texts and the order of the main window's due list.
+// budget_reference.h; then the texts of the main window's due list.
 #include "budget/budget.h"
 #include "tests/budget_reference.h"
 
@@ -117,16 +117,9 @@ private slots:
         QVERIFY(Outcome({kJune}, "2026-06-15", 500).startsWith("2036-06") &&
                 Outcome({}, "2026-06-15", -3).startsWith("2026-06"));
         QVERIFY(Outcome({"End|S|2026-01-31|50|1"}, "2026-02-10", 0).contains("1:2026-02-28"));
-        QCOMPARE(MakeLabels(Compute({nullptr, "2026-01-31", 32767, 32767})).dueCaption,
+        QCOMPARE(MakeLabels(Compute({nullptr, "2026-01-31", 32767, 32767})).dueCaption, // far ahead
                  std::string("Payments due in 4756-08"));
         QCOMPARE(Compute({nullptr, "2026-06-15", -5}).monthTotals.size(), std::size_t(1));
-        BudgetFigures f;
-        f.monthlyRequired = 1234567.891;
-        f.netRequirement = -5;
-        f.freedAmount = 12345.678;
-        const BudgetLabels l = MakeLabels(f);
-        QCOMPARE(l.monthlyRequired + l.netRequirement + l.totalThisMonth + l.chartCaption,
-                 std::string("1,234,567.89 -5.00 .00 Graph: $12345.68 freed"));
     }
 
     // Date, amount right-aligned, type padded or cut to five (counted in characters when
@@ -137,10 +130,7 @@ private slots:
                                         {2, "d", 99999.99, "", "B"},
                                         {3, "d", 1e6, "Insurance", "C"},
                                         {4, "d", -2, "\xe2\x82\xac", "D"},
-                                        {5, "d", 1,
-                                         "Gr\xfc\xdf"
-                                         "e!",
-                                         "E"},
+                                        {5, "d", 1, "Gr\xfc\xdf\x65!", "E"},
                                         {6, "d", 1, "\xc3\xbc", "Caf\xe9"}};
         std::string lines;
         for (const std::string& line : DueLines(due))
@@ -150,32 +140,6 @@ private slots:
                  "d 1,000,000.00  InsurC/d        -2.00  \xe2\x82\xac    D/"
                  "d         1.00  Gr\xfc\xdf"
                  "eE/d         1.00  \xc3\xbc   Caf\xe9/");
-    }
-
-    // Case-insensitive byte order, ties in the order given: for due lines, date order.
-    void sortedOrder()
-    {
-        const std::vector<std::string> lines{"2026-06-20 x",
-                                             "b",
-                                             "2026-06-01 y",
-                                             "A",
-                                             "a",
-                                             "B",
-                                             "ab",
-                                             "a_",
-                                             "A[",
-                                             "\xc3\xa9t\xc3\xa9",
-                                             "zoo",
-                                             "2026-06-01 1,000.00",
-                                             "2026-06-01    50.00"};
-        std::string sorted;
-        for (const std::size_t i : SortedOrder(lines))
-            sorted += lines[i] + "/";
-        QCOMPARE(
-            sorted,
-            std::string(
-                "2026-06-01    50.00/2026-06-01 1,000.00/2026-06-01 y/2026-06-20 x/A/a/A[/a_/ab/"
-                "b/B/zoo/\xc3\xa9t\xc3\xa9/"));
     }
 };
 

@@ -51,6 +51,8 @@ QString Apply(const QString& call)
         return Shown(ParseAmount(x), number);
     if (a[0] == "whole")
         return Shown(ParseWhole(x), number);
+    if (a[0] == "row") // the entry list's row for a line in an order
+        return Text(EntryRows({x}, EntryOrder(std::stoi(y)), today).at(0).text);
     return Shown(ParseRecord(x, 7),
                  [number](auto r) { return number(r.amount) + " " + number(r.duration); });
 }
@@ -96,6 +98,11 @@ private slots:
         R("amount; -.50 ", "-0.5");
         R("whole; 2147483647 ", "2147483647");
         R("record;Car insurance|Sub|2026-03-01|1,234.50|12", "1234.5 12");
+        // The type is cut to three characters in UTF-8, to three bytes in the code page; an
+        // amount that is no number is shown as stored.
+        R("row;X|\xc3\x9cn\xc3\xafx|d|5|1;1", "\xc3\x9cn\xc3\xaf  X  d  5  1");
+        R("row;Y|\xdcn\xefx|d|5|1;1", "\xdcn\xef  Y  d  5  1");
+        R("row;D|S|d|abc|1;3", "     abc  D  S  d  1");
         R("record;A|B|2026-3-1|.50|1|sixth", "0.5 1");
     }
     void rules()
@@ -184,48 +191,6 @@ private slots:
                 QString(QTest::currentDataTag()).section('|', i, i).replace('/', '|').toStdString();
         const FieldCheck check = CheckTypedFields(typed, "2026-06-15");
         QCOMPARE(QStringLiteral("%1 %2").arg(int(check.fault)).arg(check.field), fault);
-    }
-
-    // Rows in file order for an order of the list, then the record numbers as listed.
-    void entryRows_data()
-    {
-        QTest::addColumn<int>("order");
-        QTest::addColumn<QByteArrayList>("lines");
-        QTest::addColumn<QByteArray>("rows");
-        QTest::newRow("type cut by characters in UTF-8, by bytes otherwise")
-            << 1
-            << QByteArrayList{"X|\xc3\x9cn\xc3\xafx|d|5|1", "Y|\xdcn\xefx|d|5|1", "Z|\xe2\x82\xac|"}
-            << QByteArray("\xc3\x9cn\xc3\xaf  X  d  5  1;\xdcn\xef  Y  d  5  1;\xe2\x82\xac    Z   "
-                          "   ;1 2 3");
-        QTest::newRow("amount by value across widths, no number as stored")
-            << 3 << QByteArrayList{"A|S|d|1,200|1", "B|S|d|25|1", "C|S|d|100000|1", "D|S|d|abc|1"}
-            << QByteArray("  1,200.00  A  S  d  1;     25.00  B  S  d  1;100,000.00  C  S  d  1;"
-                          "       abc  D  S  d  1;4 2 1 3");
-    }
-    void entryRows()
-    {
-        QFETCH(int, order);
-        QFETCH(QByteArrayList, lines);
-        QFETCH(QByteArray, rows);
-        std::vector<std::string> raw;
-        for (const QByteArray& line : lines)
-            raw.push_back(line.toStdString());
-        QByteArrayList texts;
-        for (const EntryRow& row : EntryRows(raw, EntryOrder(order), "2026-06-15"))
-            texts << QByteArray::fromStdString(row.text);
-        QByteArrayList listed;
-        for (const EntryRow& row : SortedEntryRows(raw, EntryOrder(order), "2026-06-15"))
-            listed << QByteArray::number(row.recordNumber);
-        QCOMPARE(texts.join(';') + ";" + listed.join(' '), rows);
-    }
-
-    // The number column grows past six digits for every row, so the rows still sort by it.
-    void sevenDigitRecordNumbers()
-    {
-        const auto rows =
-            SortedEntryRows(std::vector<std::string>(1000000, "x"), EntryOrder::Raw, "");
-        QCOMPARE(rows[999998].text + rows.back().text, std::string(" 999999  x1000000  x"));
-        QCOMPARE(rows.back().recordNumber, 1000000);
     }
 };
 

@@ -74,8 +74,11 @@ inline QByteArray ReadAll(int fd)
 #include "platform/programfolder.h"
 #include "platform/systemdate.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -128,35 +131,6 @@ inline void Dismiss(QWidget* window)
     dialog ? dialog->QDialog::done(QDialog::Rejected) : void(window->close());
 }
 
-// Answers the modal windows that open while the test waits in a click or a key: each new
-// one is given the next step, from the event loop so that a step opening the next window
-// does not block this. One with no step left, or still open long after its step ran, is
-// dismissed and noted with "!", so no case can wait for ever.
-struct Answer
-{
-    QStringList seen; // the object names of the windows met, in order
-    QTimer timer;
-    QPointer<QWidget> current;
-    int polls = 0;
-    explicit Answer(QList<std::function<void(QWidget*)>> steps = {})
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this, steps]() mutable {
-            QWidget* window = QApplication::activeModalWidget();
-            if (window == nullptr || !window->isVisible() || (window == current && ++polls < 3000))
-                return;
-            if (window == current || steps.isEmpty()) {
-                seen << "!" + window->objectName();
-                return Dismiss(window);
-            }
-            current = window;
-            polls = 0;
-            seen << window->objectName();
-            QTimer::singleShot(0, window, [step = steps.takeFirst(), window] { step(window); });
-        });
-        timer.start(5);
-    }
-};
-
 // A control of a window by its object name; a missing one ends the run loudly.
 template <class T = QWidget> T* Find(const QWidget* window, const QString& name)
 {
@@ -204,6 +178,123 @@ inline QStringList Rows(const QListWidget* list)
     for (int i = 0; i < list->count(); ++i)
         rows << list->item(i)->data(Qt::UserRole).toString() + " " + list->item(i)->text();
     return rows;
+}
+
+// What a user sees of `name` in `window`: a label's or a box's text, a list's rows apart
+// by "/", a button's "on" or "off" and "*" when checked; or of the program: "file" (the
+// data file, line ends as "/"), "shown" (the messages since the last look), "scratch",
+// "printed", "front" (the window in front), "ending" and "horizon".
+inline QString Shows(Fixture& f, QWidget* window, const QString& name)
+{
+    const auto yes = [](bool b) { return QString(b ? "yes" : "no"); };
+    if (name == "file")
+        return f.bytes().replace("\r\n", "/");
+    if (name == "shown" || name == "printed")
+        return (name == "shown" ? f.shown() : platform::PrinterTestHook::takePrinted()).join('/');
+    if (name == "scratch" || name == "ending" || name == "horizon")
+        return name == "horizon" ? QString::number(f.app->horizonMonths())
+                                 : yes(name == "scratch" ? f.scratch() : platform::ProgramEnding());
+    if (window == nullptr || name == "front")
+        return window ? window->objectName() : "no window";
+    QWidget* c = window->findChild<QWidget*>(name);
+    if (c == nullptr)
+        return "nothing in " + window->objectName();
+    if (auto* label = qobject_cast<QLabel*>(c))
+        return label->text();
+    if (auto* box = qobject_cast<QLineEdit*>(c))
+        return box->text();
+    if (auto* list = qobject_cast<QListWidget*>(c))
+        return Rows(list).join('/');
+    auto* button = qobject_cast<QAbstractButton*>(c);
+    return QString(c->isEnabled() ? "on" : "off") + (button && button->isChecked() ? "*" : "");
+}
+
+// Carries out a user's steps, apart by ";", on the window in front (the modal one, else
+// the shown main or dialog window), one step a turn of the event loop, so a step that
+// opens a modal window goes on inside it; `begin`, if given, is the first step. In typed
+// text "_" stands for a blank.
+//   click NAME | row LIST N [ctrl|shift] | type BOX TEXT (over what it holds) | key KEYS
+//   enter TEXT|TEXT... (into the boxes txtIn(0)..., from the one with the focus, each left
+//   with Tab, the fifth with Enter, until a box keeps the focus) | paste TEXT | close
+//   answer yes|no | printer yes|no | write LINES ("/" for CR LF) | delete file|scratch
+//   block scratch (a folder at its name) | check NAME=WHAT (what Shows gives, blanks
+//   around it aside) | check NAME~PART
+// Returns each check that failed, and each window left open at the end, which is closed.
+inline QStringList Run(Fixture& f, const QString& script, std::function<void()> begin = {})
+{
+    QStringList steps = script.split(';', Qt::SkipEmptyParts), failed;
+    bool done = false;
+    QObject turns; // no turn outlives the run
+    std::function<void()> turn = [&] {
+        QWidget* w = QApplication::activeModalWidget();
+        for (QWidget* top : QApplication::topLevelWidgets())
+            w = w || !top->isVisible() || !top->objectName().startsWith("frm") ? w : top;
+        if (!begin && steps.isEmpty() && (!w || !QApplication::activeModalWidget()))
+            return void(done = true);
+        QTimer::singleShot(0, &turns, turn);
+        if (begin)
+            return std::exchange(begin, nullptr)();
+        if (steps.isEmpty()) {
+            failed << "left open: " + w->objectName();
+            return Dismiss(w);
+        }
+        const QString step = steps.takeFirst().trimmed(), verb = step.section(' ', 0, 0),
+                      name = step.section(' ', 1, 1), rest = step.section(' ', 2);
+        const QString text = step.section(' ', 1).replace('_', ' ');
+        QWidget* focus = w && w->focusWidget() ? w->focusWidget() : w;
+        if ((!w && verb != "check") ||
+            (QStringList{"click", "row", "type"}.contains(verb) && !w->findChild<QWidget*>(name))) {
+            failed << step + "   but " + Shows(f, w, "front") + " is in front";
+            steps.clear(); // the script has lost its way
+        } else if (verb == "click") {
+            QTest::mouseClick(Find(w, name), Qt::LeftButton);
+        } else if (verb == "row") {
+            ClickRow(Find<QListWidget>(w, name), rest.section(' ', 0, 0).toInt(),
+                     rest.endsWith("ctrl")    ? Qt::ControlModifier
+                     : rest.endsWith("shift") ? Qt::ShiftModifier
+                                              : Qt::NoModifier);
+        } else if (verb == "type") {
+            Retype(w, name, QString(rest).replace('_', ' '));
+        } else if (verb == "key") {
+            QTest::keyClick(focus, QKeySequence(name)[0].key(),
+                            QKeySequence(name)[0].keyboardModifiers());
+        } else if (verb == "enter") {
+            const QStringList parts = text.split('|');
+            for (int i = 0; i < parts.size(); ++i) {
+                QWidget* box = w->findChild<QWidget*>(QStringLiteral("txtIn(%1)").arg(i));
+                if (box != w->focusWidget())
+                    continue;
+                Type(box, parts[i]);
+                QTest::keyClick(box, i == 4 ? Qt::Key_Return : Qt::Key_Tab);
+                if (w->focusWidget() == box)
+                    break;
+            }
+        } else if (verb == "paste") {
+            QApplication::clipboard()->setText(text);
+            QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
+        } else if (verb == "close") {
+            w->close();
+        } else if (verb == "answer" || verb == "printer") {
+            verb == "answer" ? platform::MessageTestHook::queueAnswer(name == "yes")
+                             : platform::PrinterTestHook::setPrinterAvailable(name == "yes");
+        } else if (verb == "write") {
+            f.write(step.mid(6).replace('/', "\r\n").toUtf8());
+        } else if (verb == "delete" || verb == "block") {
+            verb == "block" ? QDir().mkdir(f.tempPath)
+                            : QFile::remove(name == "file" ? f.dataPath : f.tempPath);
+        } else if (verb == "check") {
+            const qsizetype at = step.indexOf(QRegularExpression("[=~]"));
+            const QString what = step.mid(6, at - 6), seen = Shows(f, w, what).trimmed();
+            if (step[at] == '=' ? seen != step.mid(at + 1) : !seen.contains(step.mid(at + 1)))
+                failed << step + "   but " + what + " shows " + seen;
+        } else {
+            failed << "no such step: " + step;
+        }
+    };
+    QTimer::singleShot(0, &turns, turn);
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return failed;
 }
 
 } // namespace tu

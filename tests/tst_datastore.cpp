@@ -1,12 +1,15 @@
 // The data file: reading, appending, rewriting through the scratch file, the lock against
 // a second Kestrow, start-up recovery, planted links and permissions; every system call of
-// a change failed in turn; and Kestrow killed at random moments. After any failure the
+// a change failed in turn, and real failures provoked (a folder the user may not write, a
+// file size limit); and Kestrow killed at random moments. After any failure the
 // data file is byte for byte the old one and no scratch file is left.
 #include "testutil.h"
 
 #include <csignal>
 #include <fcntl.h>
+#include <grp.h>
 #include <random>
+#include <sys/resource.h>
 
 using namespace kestrow;
 
@@ -361,6 +364,58 @@ private slots:
                 break;
         }
         QVERIFY(failures > 3);
+    }
+
+    void realFailures_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<int>("limit");     // a file size limit in bytes; 0: a read-only folder
+        QTest::addColumn<bool>("writable"); // the data file
+        QTest::newRow("replace in a read-only folder") << 1 << 0 << true;
+        QTest::newRow("delete in a read-only folder") << 2 << 0 << true;
+        QTest::newRow("append to a read-only file") << 0 << 0 << false;
+        // Appending changes only the file, so the folder does not stand in its way.
+        QTest::newRow("append in a read-only folder") << 0 << 0 << true;
+        // The limit cuts a write short part way, then refuses the rest, as a disk filling up.
+        QTest::newRow("append beyond a size limit") << 0 << int(kBefore.size()) + 5 << true;
+        QTest::newRow("replace beyond a size limit") << 1 << int(kAfter[1].size()) / 2 << true;
+        QTest::newRow("delete beyond a size limit") << 2 << int(kAfter[2].size()) / 2 << true;
+    }
+    // Made by a child, which for a read-only folder first gives up root, who writes anywhere.
+    void realFailures()
+    {
+        QFETCH(int, change);
+        QFETCH(int, limit);
+        QFETCH(bool, writable);
+        const QByteArray folder = f->dir.path().toLocal8Bit();
+        QVERIFY(f->write(kBefore) && ::chmod(f->data.c_str(), writable ? 0666 : 0444) == 0);
+        QVERIFY(::chmod(folder.constData(), limit ? 0755 : 0555) == 0);
+        const auto [pid, out] = tu::Fork([&](int fd) {
+            const struct rlimit rl = {rlim_t(limit), rlim_t(limit)};
+            std::signal(SIGXFSZ, SIG_IGN);
+            const bool ready = limit ? ::setrlimit(RLIMIT_FSIZE, &rl) == 0
+                                     : ::geteuid() != 0 || (!::setgroups(0, nullptr) &&
+                                                            !::setgid(65534) && !::setuid(65534));
+            std::string said = std::string("skip: ") + std::strerror(errno);
+            DataStore store(f->data, f->temp);
+            if (ready) {
+                const Status st =
+                    store.open() ? Change(store, kChanges[change]) : Status::failure("");
+                said = (st ? "ok " : "failed ") + st.message;
+            }
+            [[maybe_unused]] auto n = ::write(fd, said.data(), said.size());
+        });
+        const QByteArray said = tu::ReadAll(out);
+        ::waitpid(pid, nullptr, 0);
+        ::chmod(folder.constData(), 0755);
+        if (said.startsWith("skip: "))
+            QSKIP(said.constData());
+        const bool succeeds = change == 0 && writable && limit == 0;
+        QVERIFY2(said.startsWith(succeeds ? "ok" : "failed ") && !f->scratch(), said);
+        QVERIFY2(succeeds || (said.contains(std::strerror(limit ? EFBIG : EACCES)) &&
+                              said.contains(f->data.c_str())),
+                 said);
+        QCOMPARE(f->bytes(), succeeds ? kAfter[0] : kBefore);
     }
 
     // Kestrow killed at any moment, 300 times from a fixed random start: each time the next

@@ -47,11 +47,13 @@ class TestStartup : public QObject
             Click(main.get(), "cmdNext"); // stepped on, it may be due next month
         tu::ClickRow(due, int(row()));
         const QByteArrayList before = tu::Lines(f->bytes());
-        tu::Answer noChange({[](QWidget* dialog) { Click(dialog, "cmdNoChange"); }});
-        Click(main.get(), button);
+        const bool pay = QByteArray(button) == "cmdPay";
+        const QStringList failed =
+            tu::Run(*f, QString("click ") + button +
+                            (pay ? "; click cmdNoChange" : "; check front=frmMain"));
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
         const QByteArrayList after = tu::Lines(f->bytes());
-        QVERIFY(noChange.seen.size() == (QByteArray(button) == "cmdPay") &&
-                after.size() == before.size());
+        QCOMPARE(after.size(), before.size());
         for (qsizetype i = 0; i < after.size(); ++i) {
             QByteArrayList was = before[i].split('|'), now = after[i].split('|');
             if (i == number - 1)
@@ -74,39 +76,19 @@ private slots:
     // program and takes the empty file away without a question.
     void firstRun()
     {
-        bool emptyFile = false;
-        {
-            tu::Answer answer(
-                {[&](QWidget* intro) {
-                     emptyFile = f->bytes().isEmpty();
-                     Click(intro, "cmdContinue");
-                 },
-                 [](QWidget* add) { Click(add, "cmdCancel"); },
-                 [](QWidget* intro) { QTest::keyClick(intro->focusWidget(), Qt::Key_Return); },
-                 [](QWidget* add) {
-                     for (const QString& text :
-                          {" Car insurance ", "Sub", "2026-6-1", "1234.5", "240"}) {
-                         tu::Type(add->focusWidget(), text);
-                         QTest::keyClick(add->focusWidget(), Qt::Key_Tab);
-                     }
-                     Click(add, "cmdUseIt");
-                     QTest::keyClick(add->focusWidget(), Qt::Key_Escape);
-                 }});
-            QVERIFY(Main(*f->app, windows()) && emptyFile && f->shown().isEmpty());
-            QCOMPARE(answer.seen, (QStringList{"frmIntro", "frmAdd", "frmIntro", "frmAdd"}));
-        }
-        QCOMPARE(f->bytes(), QByteArray("Car insurance|Sub|2026-06-01|1,234.50|240\r\n"));
-        QWidget* shown = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            shown = window->objectName() == "frmMain" && window->isVisible() ? window : shown;
-        QVERIFY(shown && f->app->horizonMonths() == 240);
-        QCOMPARE(tu::Rows(Find<QListWidget>(shown, "lstDue")),
-                 QStringList{"1 2026-06-01 1,234.50  Sub  Car insurance"});
+        bool started = false;
+        QStringList failed = tu::Run(
+            *f,
+            "check file=; click cmdContinue; check front=frmAdd; click cmdCancel; key Return;"
+            "enter _Car_insurance_|Sub|2026-6-1|1234.5|240; key Esc; check front=frmMain;"
+            "check lstDue=1 2026-06-01 1,234.50  Sub  Car insurance; check horizon=240;"
+            "check file=Car insurance|Sub|2026-06-01|1,234.50|240/; check shown=",
+            [&] { started = Main(*f->app, windows()); });
         main.reset();
-        QVERIFY(f->app->data().removeFile());
-        tu::Answer exit({[](QWidget* intro) { Click(intro, "cmdQuit"); }});
-        QVERIFY(!Main(*f->app, windows()) && platform::ProgramEnding() && !main);
-        QVERIFY(f->bytes() == "<missing>" && f->shown().isEmpty());
+        QVERIFY(started && f->app->data().removeFile());
+        failed += tu::Run(*f, "click cmdQuit; check ending=yes; check file=<missing>; check shown=",
+                          [&] { started = Main(*f->app, windows()); });
+        QVERIFY2(failed.isEmpty() && !started && !main, qPrintable(failed.join('\n')));
     }
 
     // A second Kestrow on the folder, or a clock that cannot be read, ends start-up with a

@@ -6,20 +6,11 @@ set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" > /dev/null
-cd "$prefix"
-for f in bin/kestrow bin/kestrow-report share/man/man1/kestrow.1 share/man/man1/kestrow-report.1 \
-  share/applications/org.kestrow.Kestrow.desktop share/metainfo/org.kestrow.Kestrow.metainfo.xml \
-  share/icons/hicolor/scalable/apps/org.kestrow.Kestrow.svg \
-  share/icons/hicolor/48x48/apps/org.kestrow.Kestrow.png; do
-  [ -e "$f" ] || { echo "missing after install: $f"; exit 1; }
-done
-if command -v desktop-file-validate > /dev/null; then
-  desktop-file-validate share/applications/org.kestrow.Kestrow.desktop
-fi
-if command -v appstreamcli > /dev/null; then
-  appstreamcli validate --no-net --pedantic share/metainfo/org.kestrow.Kestrow.metainfo.xml ||
-    appstreamcli validate --no-net share/metainfo/org.kestrow.Kestrow.metainfo.xml
-fi
-version=$(bin/kestrow-report --version)
-[[ $version == *"$2"* ]] || { echo "installed kestrow-report --version printed '$version'"; exit 1; }
+cd "$prefix/share"
+ls ../bin/kestrow ../bin/kestrow-report man/man1/kestrow.1 man/man1/kestrow-report.1 \
+  applications/org.kestrow.Kestrow.desktop metainfo/org.kestrow.Kestrow.metainfo.xml \
+  icons/hicolor/scalable/apps/org.kestrow.Kestrow.svg icons/hicolor/48x48/apps/org.kestrow.Kestrow.png > /dev/null
+! command -v desktop-file-validate > /dev/null || desktop-file-validate applications/org.kestrow.Kestrow.desktop
+! command -v appstreamcli > /dev/null || appstreamcli validate --no-net metainfo/org.kestrow.Kestrow.metainfo.xml
+[[ $(../bin/kestrow-report --version) == *"$2"* ]] || { echo "installed kestrow-report has the wrong version"; exit 1; }
 echo "install check passed"

@@ -220,32 +220,36 @@ inline QString Shows(Fixture& f, QWidget* window, const QString& name)
 //   block scratch (a folder at its name) | check NAME=WHAT (what Shows gives, blanks
 //   around it aside) | check NAME~PART
 // Returns each check that failed, and each window left open at the end, which is closed.
-inline QStringList Run(Fixture& f, const QString& script, std::function<void()> begin = {})
+// `next` gives the steps one by one, seeing the window in front, until it gives "".
+inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
+                       std::function<void()> begin = {})
 {
-    QStringList steps = script.split(';', Qt::SkipEmptyParts), failed;
-    bool done = false;
+    QStringList failed;
+    bool ended = false, done = false;
     QObject turns; // no turn outlives the run
     std::function<void()> turn = [&] {
         QWidget* w = QApplication::activeModalWidget();
         for (QWidget* top : QApplication::topLevelWidgets())
             w = w || !top->isVisible() || !top->objectName().startsWith("frm") ? w : top;
-        if (!begin && steps.isEmpty() && (!w || !QApplication::activeModalWidget()))
+        const QString step = begin || ended ? QString() : next(w).trimmed();
+        ended = ended || (!begin && step.isEmpty());
+        if (ended && (!w || !QApplication::activeModalWidget()))
             return void(done = true);
         QTimer::singleShot(0, &turns, turn);
         if (begin)
             return std::exchange(begin, nullptr)();
-        if (steps.isEmpty()) {
+        if (ended) {
             failed << "left open: " + w->objectName();
             return Dismiss(w);
         }
-        const QString step = steps.takeFirst().trimmed(), verb = step.section(' ', 0, 0),
-                      name = step.section(' ', 1, 1), rest = step.section(' ', 2);
+        const QString verb = step.section(' ', 0, 0), name = step.section(' ', 1, 1),
+                      rest = step.section(' ', 2);
         const QString text = step.section(' ', 1).replace('_', ' ');
         QWidget* focus = w && w->focusWidget() ? w->focusWidget() : w;
         if ((!w && verb != "check") ||
             (QStringList{"click", "row", "type"}.contains(verb) && !w->findChild<QWidget*>(name))) {
             failed << step + "   but " + Shows(f, w, "front") + " is in front";
-            steps.clear(); // the script has lost its way
+            ended = true; // the script has lost its way
         } else if (verb == "click") {
             QTest::mouseClick(Find(w, name), Qt::LeftButton);
         } else if (verb == "row") {
@@ -295,6 +299,15 @@ inline QStringList Run(Fixture& f, const QString& script, std::function<void()> 
     while (!done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return failed;
+}
+
+inline QStringList Run(Fixture& f, const QString& script, std::function<void()> begin = {})
+{
+    QStringList steps = script.split(';', Qt::SkipEmptyParts);
+    const auto next = [&steps](QWidget*) {
+        return steps.isEmpty() ? QString() : steps.takeFirst();
+    };
+    return Run(f, next, std::move(begin));
 }
 
 } // namespace tu

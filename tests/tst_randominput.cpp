@@ -62,66 +62,59 @@ private slots:
         if (window == "frmMain")
             (main = std::make_unique<MainWindow>(*f->app))->show();
         std::mt19937 random(start);
-        const auto below = [&random](int n) { return int(random() % unsigned(n)); };
+        const auto below = [&random](qsizetype n) { return int(random() % unsigned(n)); };
         const QStringList words = QString("Rent Caf\u00e9 Sub ab 2026-07-01 2027-1-5 2026-13-01 "
                                           "26-02-30 45.10 1,200 0.5 1e3 12 1 32767 32768 0 a|b -5")
                                       .split(' ');
-        const Qt::Key keys[] = {Qt::Key_Tab,  Qt::Key_Backtab, Qt::Key_Return,    Qt::Key_Space,
-                                Qt::Key_Down, Qt::Key_End,     Qt::Key_Backspace, Qt::Key_Escape};
+        const QStringList keys{"Tab",  "Shift+Tab", "Return",    "Space",
+                               "Down", "End",       "Backspace", "Esc"};
         QByteArrayList before = tu::Lines(f->bytes());
         QString fault;
         int left = 3000, changes = 0;
-        // One action a turn of the event loop, the next turn asked for before the action: an
-        // action that opens a modal window goes on inside that window's loop.
-        QObject turns; // no turn outlives the case
-        std::function<void()> turn = [&] {
+        // Each step a user's: a click on a control (a row of a list), a word typed into a
+        // box, a key, or the answer to the next question; never what ends the program.
+        const auto next = [&](QWidget* w) -> QString {
             const QByteArrayList after = tu::Lines(f->bytes());
             fault += fault.isEmpty() ? Fault(before, after) : QString();
             changes += after != before;
             before = after;
-            QWidget* w =
-                QApplication::activeModalWidget() ? QApplication::activeModalWidget() : main.get();
-            const bool end = --left <= 0 || !fault.isEmpty();
-            if (end && (!w || w == main.get()))
-                return;
-            QTimer::singleShot(0, &turns, turn);
-            if (end) // every window the actions opened is closed, the innermost first
-                return tu::Dismiss(w);
-            QWidget* focus = QApplication::focusWidget();
-            focus = focus && focus->window() == w ? focus : w;
-            platform::MessageTestHook::queueAnswer(below(2));
-            QList<QWidget*> controls; // never what ends the program
+            if (--left <= 0 || !fault.isEmpty() || !w)
+                return {};
+            QStringList names;
             for (QWidget* c : w->findChildren<QWidget*>())
                 if (c->window() == w && c->isVisible() && c->isEnabled() &&
                     c->inherits("QAbstractButton") + c->inherits("QLineEdit") +
                         c->inherits("QListWidget") &&
-                    c->objectName() != "cmdExit" && c->objectName() != "cmdQuit")
-                    controls << c;
+                    !QStringList{"", "cmdExit", "cmdQuit"}.contains(c->objectName()))
+                    names << c->objectName();
+            const QString name = names.value(below(names.size() + 1));
+            auto* list = w->findChild<QListWidget*>(name);
+            const QString focus = w->focusWidget() ? w->focusWidget()->objectName() : "";
             const int kind = below(10);
-            auto* box = qobject_cast<QLineEdit*>(focus);
-            QWidget* c = controls.isEmpty() ? w : controls[below(int(controls.size()))];
-            if (auto* list = qobject_cast<QListWidget*>(c); kind < 3 && list && list->count())
-                tu::ClickRow(list, below(list->count()),
-                             below(2) ? Qt::ControlModifier : Qt::NoModifier);
-            else if (kind < 3)
-                QTest::mouseClick(c, Qt::LeftButton);
-            else if (kind < 7 && box) {
-                if (below(4))
-                    box->selectAll();
-                tu::Type(box, words[below(int(words.size()))]);
-            } else if (focus->objectName() != "cmdExit" && focus->objectName() != "cmdQuit")
-                QTest::keyClick(focus, keys[below(8 - (below(4) > 0))]); // Esc seldom
+            if (kind == 0)
+                return QString("answer ") + (below(2) ? "yes" : "no");
+            if (kind < 4 && list && list->count())
+                return QStringLiteral("row %1 %2%3")
+                    .arg(name)
+                    .arg(below(list->count()))
+                    .arg(below(2) ? " ctrl" : "");
+            if (kind < 4 && !name.isEmpty())
+                return "click " + name;
+            if (kind < 7 && qobject_cast<QLineEdit*>(w->focusWidget()))
+                return "type " + focus + " " + words[below(words.size())];
+            return focus == "cmdExit" || focus == "cmdQuit"
+                       ? "key Tab"
+                       : "key " + keys[below(8 - (below(4) > 0))];
         };
-        QTimer::singleShot(0, &turns, turn);
         for (std::mt19937 pick(3); left > 0 && fault.isEmpty() && !platform::ProgramEnding();) {
+            std::function<void()> begin;
             if (window == "frmAdd")
-                AddRecordDialog(*f->app).exec();
+                begin = [&] { AddRecordDialog(*f->app).exec(); };
             else if (window == "frmChange") // the edit form never removes a line
-                EditRecordDialog(*f->app, int(1 + pick() % 5)).exec();
+                begin = [&, n = int(1 + pick() % 5)] { EditRecordDialog(*f->app, n).exec(); };
             else if (window == "frmEdit")
-                EntryListDialog(*f->app).exec();
-            else
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+                begin = [&] { EntryListDialog(*f->app).exec(); };
+            tu::Run(*f, next, begin); // what is left open at the end is closed
         }
         QVERIFY2((fault += Fault(before, tu::Lines(f->bytes()))).isEmpty(), qPrintable(fault));
         QVERIFY(!platform::ProgramEnding() && !f->scratch());

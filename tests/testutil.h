@@ -75,6 +75,7 @@ inline QByteArray ReadAll(int fd)
 #include "platform/systemdate.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
@@ -181,9 +182,10 @@ inline QStringList Rows(const QListWidget* list)
 }
 
 // What a user sees of `name` in `window`: a label's or a box's text, a list's rows apart
-// by "/", a button's "on" or "off" and "*" when checked; or of the program: "file" (the
-// data file, line ends as "/"), "shown" (the messages since the last look), "scratch",
-// "printed", "front" (the window in front), "ending" and "horizon".
+// by "/", a button's "on" or "off" and "*" when checked, what a screen reader says of a
+// picture; or of the program: "file" (the data file, line ends as "/"), "shown" (the
+// messages since the last look), "scratch", "printed", "front" (the window in front),
+// "ending" and "horizon".
 inline QString Shows(Fixture& f, QWidget* window, const QString& name)
 {
     const auto yes = [](bool b) { return QString(b ? "yes" : "no"); };
@@ -205,8 +207,9 @@ inline QString Shows(Fixture& f, QWidget* window, const QString& name)
         return box->text();
     if (auto* list = qobject_cast<QListWidget*>(c))
         return Rows(list).join('/');
-    auto* button = qobject_cast<QAbstractButton*>(c);
-    return QString(c->isEnabled() ? "on" : "off") + (button && button->isChecked() ? "*" : "");
+    if (auto* button = qobject_cast<QAbstractButton*>(c))
+        return QString(c->isEnabled() ? "on" : "off") + (button->isChecked() ? "*" : "");
+    return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description); // a picture
 }
 
 // Carries out a user's steps, apart by ";", on the window in front (the modal one, else
@@ -215,7 +218,8 @@ inline QString Shows(Fixture& f, QWidget* window, const QString& name)
 // text "_" stands for a blank.
 //   click NAME | row LIST N [ctrl|shift] | type BOX TEXT (over what it holds) | key KEYS
 //   enter TEXT|TEXT... (into the boxes txtIn(0)..., from the one with the focus, each left
-//   with Tab, the fifth with Enter, until a box keeps the focus) | paste TEXT | close
+//   with Tab, the fifth with Enter, until a box keeps the focus) | walk NAME|NAME...
+//   paste TEXT | close
 //   answer yes|no | printer yes|no | write LINES ("/" for CR LF) | delete file|scratch
 //   block scratch (a folder at its name) | check NAME=WHAT (what Shows gives, blanks
 //   around it aside) | check NAME~PART
@@ -226,11 +230,17 @@ inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
 {
     QStringList failed;
     bool ended = false, done = false;
+    int waits = 0;
     QObject turns; // no turn outlives the run
     std::function<void()> turn = [&] {
         QWidget* w = QApplication::activeModalWidget();
         for (QWidget* top : QApplication::topLevelWidgets())
             w = w || !top->isVisible() || !top->objectName().startsWith("frm") ? w : top;
+        if (w && !begin && QApplication::activeWindow() != w && ++waits < 50) {
+            w->activateWindow(); // keys go where a user's would: to the window in front
+            return void(QTimer::singleShot(10, &turns, turn));
+        }
+        waits = 0;
         const QString step = begin || ended ? QString() : next(w).trimmed();
         ended = ended || (!begin && step.isEmpty());
         if (ended && (!w || !QApplication::activeModalWidget()))
@@ -273,6 +283,25 @@ inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
                 if (w->focusWidget() == box)
                     break;
             }
+        } else if (verb == "walk") {
+            // Each stop of the Tab order from the focus round to it again, by the name and
+            // description (the tooltip) a screen reader gives; "=TEXT" is typed there.
+            const QStringList stops = text.split('|') << text.section('|', 0, 0);
+            for (const QString& stop : stops) {
+                QWidget* at =
+                    QApplication::focusWidget() ? QApplication::focusWidget() : w->focusWidget();
+                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(at);
+                if (face->text(QAccessible::Name) != stop.section('=', 0, 0) ||
+                    (!at->toolTip().isEmpty() &&
+                     face->text(QAccessible::Description) != at->toolTip()))
+                    failed << "walk met " + face->text(QAccessible::Name) + " for " + stop;
+                Type(at, stop.section('=', 1));
+                QTest::keyClick(at, Qt::Key_Tab);
+            }
+            for (QWidget* c : w->findChildren<QWidget*>()) // every control inside the window
+                if (c->isVisibleTo(w) &&
+                    !w->rect().contains(QRect(c->mapTo(w, QPoint()), c->size())))
+                    failed << c->objectName() + " lies outside " + w->objectName();
         } else if (verb == "paste") {
             QApplication::clipboard()->setText(text);
             QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);

@@ -6,6 +6,7 @@
 #include "forms/addrecorddialog.h"
 #include "forms/changeamountdialog.h"
 #include "forms/editrecorddialog.h"
+#include "forms/entrylistdialog.h"
 #include "forms/introdialog.h"
 #include "testutil.h"
 
@@ -175,6 +176,22 @@ private slots:
             "answer yes; key Esc; check shown=Do you really want to clear the data?;"
             "check ending=yes; check file=<missing>",
             "rejected");
+        // The Tab order and what a screen reader says of each stop; leaving a box checks it,
+        // so the walk fills each box as a user would.
+        row("entries, walk", "frmEdit", "Rent|Sub|2026-06-01|950.00|1/",
+            "walk Entries|Name|New entry|Print|Done; click cmdDone", "accepted");
+        row("introduction, walk", "frmIntro", "", "walk Continue|Exit; key Esc", "rejected");
+        row("add form, walk", "frmAdd", "",
+            "walk Name=Rent|Type=Sub|Date=2026-07-01|Amount=45|Duration=12|Use this entry|Finished;"
+            "key Esc",
+            "rejected");
+        row("edit form, walk", "frmChange 1", "Rent|Sub|2026-06-01|950.00|1/",
+            "walk Name|Type|Date|Amount|Duration|Accept|Cancel; key Esc", "rejected");
+        row("change amount, walk", "frmChangeDollar 3 100", "",
+            "walk Change|NoChange|If you want to change the dollar amount for the payment due in 3 "
+            "months, enter it here|Add 5%|Add 10%|Add 15%|Add 20%|Add 25%|Check to reduce amount;"
+            "key Esc",
+            "rejected 100");
         // Steps: each press of Add and Sub starts from the box. Only Change hands the new
         // amount over; Enter in the box does nothing: the dialog has no default button.
         const auto dollar = [&](const char* steps, const char* form, const char* closed) {
@@ -218,6 +235,8 @@ private slots:
             d = std::make_unique<AddRecordDialog>(*f->app);
         else if (arg[0] == "frmChange")
             d = std::make_unique<EditRecordDialog>(*f->app, arg[1].toInt());
+        else if (arg[0] == "frmEdit")
+            d = std::make_unique<EntryListDialog>(*f->app);
         else if (arg[0] == "frmIntro")
             d = std::make_unique<IntroDialog>(*f->app);
         else

@@ -132,6 +132,14 @@ private slots:
                 "check lab1=53.00; check lstDue=1 2026-06-01    50.00  Sub  Paper/"
                 "2 2026-06-02     3.00  Sub  Tea; click cmdExit; check ending=yes; check file=" +
                 tea);
+        // The Tab order and what a screen reader says of each stop: at the current month the
+        // backward buttons are off, and so are Step, Pay and Cancel until a due payment is
+        // selected; only the chosen order of the entries takes the Tab. The chart says what
+        // it shows: the pot is empty every March, before the yearly 1,200.
+        row("keyboard walk", "Rent|Sub|2026-06-01|950.00|1/Car|Sub|2026-03-01|1,200.00|12/",
+            "walk Payments due in 2026-06|Next Mon|Next Yr|Edit Entries|Exit;"
+            "check picGraph=Savings chart over 120 months: $.00 freed, largest total $1100.00.;"
+            "click cmdEdit; walk Entries|Name|New entry|Print|Done; click cmdDone");
         row("close box", "Paper|Sub|2026-03-01|50.00|1/",
             "close; check ending=yes; check shown=; check file=Paper|Sub|2026-03-01|50.00|1/");
     }

@@ -1,14 +1,13 @@
 // Runs every corpus file in the folders named on the command line through the harness
 // once, in name order, so an ordinary build replays the corpus without libFuzzer.
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size);
 
 int main(int argc, char** argv)
 {
@@ -19,7 +18,7 @@ int main(int argc, char** argv)
     for (const auto& path : files) {
         std::ifstream in(path, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     }
     std::printf("%zu corpus files replayed\n", files.size());
     return files.empty() ? 2 : 0; // an empty corpus would pass without testing anything

@@ -124,14 +124,6 @@ struct Fixture : Folder
     static QStringList shown() { return platform::MessageTestHook::takeShown(); }
 };
 
-// Closes a modal window without its own reaction to closing (the introduction's would end
-// the program).
-inline void Dismiss(QWidget* window)
-{
-    auto* dialog = qobject_cast<QDialog*>(window);
-    dialog ? dialog->QDialog::done(QDialog::Rejected) : void(window->close());
-}
-
 // A control of a window by its object name; a missing one ends the run loudly.
 template <class T = QWidget> T* Find(const QWidget* window, const QString& name)
 {
@@ -155,16 +147,6 @@ inline void Type(QWidget* target, const QString& text)
             QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
-// Clicks into a box, selects what it holds and types over it.
-inline void Retype(const QWidget* window, const QString& name, const QString& text)
-{
-    auto* box = Find<QLineEdit>(window, name);
-    QTest::mouseClick(box, Qt::LeftButton);
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    Type(box, text);
-}
-
 inline void ClickRow(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {})
 {
     QVERIFY(row >= 0 && row < list->count());
@@ -248,9 +230,10 @@ inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
         QTimer::singleShot(0, &turns, turn);
         if (begin)
             return std::exchange(begin, nullptr)();
-        if (ended) {
+        if (ended) { // closed without its own reaction (the introduction's would end Kestrow)
             failed << "left open: " + w->objectName();
-            return Dismiss(w);
+            return qobject_cast<QDialog*>(w) ? qobject_cast<QDialog*>(w)->QDialog::done(0)
+                                             : void(w->close());
         }
         const QString verb = step.section(' ', 0, 0), name = step.section(' ', 1, 1),
                       rest = step.section(' ', 2);
@@ -267,8 +250,11 @@ inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
                      rest.endsWith("ctrl")    ? Qt::ControlModifier
                      : rest.endsWith("shift") ? Qt::ShiftModifier
                                               : Qt::NoModifier);
-        } else if (verb == "type") {
-            Retype(w, name, QString(rest).replace('_', ' '));
+        } else if (verb == "type") { // clicks into the box, selects what it holds, types over it
+            QTest::mouseClick(Find(w, name), Qt::LeftButton);
+            QTest::keyClick(Find(w, name), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(Find(w, name), Qt::Key_Backspace);
+            Type(Find(w, name), QString(rest).replace('_', ' '));
         } else if (verb == "key") {
             QTest::keyClick(focus, QKeySequence(name)[0].key(),
                             QKeySequence(name)[0].keyboardModifiers());

@@ -218,9 +218,9 @@ inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
         QWidget* w = QApplication::activeModalWidget();
         for (QWidget* top : QApplication::topLevelWidgets())
             w = w || !top->isVisible() || !top->objectName().startsWith("frm") ? w : top;
-        if (w && !begin && QApplication::activeWindow() != w && ++waits < 50) {
+        if (w && !begin && QApplication::activeWindow() != w && ++waits < 20) {
             w->activateWindow(); // keys go where a user's would: to the window in front
-            return void(QTimer::singleShot(10, &turns, turn));
+            return void(QTimer::singleShot(0, &turns, turn));
         }
         waits = 0;
         const QString step = begin || ended ? QString() : next(w).trimmed();

@@ -1,9 +1,7 @@
 // A data file made of the input bytes, read as start-up reads it and computed at the
 // first months and at the end of the horizon: the grouped computation gives the figures of
-// the plain loop in tests/budget_reference.h, and every order of the entry list lists
-// each line once, in order.
+// the plain loop in tests/budget_reference.h.
 #include "budget/budget.h"
-#include "budget/entryrows.h"
 #include "core/datastore.h"
 #include "fuzz_check.h"
 #include "tests/budget_reference.h"
@@ -39,17 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(a.due[i].recordNumber == b.due[i].recordNumber &&
                        a.due[i].effectiveDate == b.due[i].effectiveDate);
         FUZZ_CHECK(DueLines(a.due).size() == a.due.size());
-    }
-    for (int order = 0; order <= int(EntryOrder::Raw); ++order) {
-        const auto sorted = SortedEntryRows(lines, EntryOrder(order), now);
-        std::vector<bool> seen(lines.size(), false);
-        FUZZ_CHECK(sorted.size() == lines.size());
-        for (std::size_t i = 0; i < sorted.size(); ++i) {
-            const auto n = std::size_t(sorted[i].recordNumber);
-            FUZZ_CHECK(n >= 1 && n <= lines.size() && !seen[n - 1]);
-            FUZZ_CHECK(i == 0 || !TextLess(sorted[i].text, sorted[i - 1].text));
-            seen[n - 1] = true;
-        }
     }
     return 0;
 }

@@ -21,15 +21,19 @@ private slots:
         const auto row = [](const QString& name, const QByteArray& file, const QString& script) {
             QTest::newRow(qPrintable(name)) << file << script;
         };
-        // Due rows in text order without case, not file order; unusable lines left out;
-        // the code page and UTF-8 both shown.
+        // Due rows in text order without case, not file order; unusable lines left out; the
+        // code page and UTF-8 both shown; a wider amount widens the column of every row; the
+        // type padded or cut to five characters.
         row("figures",
             "A|B/Late|S|2026-06-20|1234.5|1/b|S|2026-06-01|5|1/Caf\xc3\xa9|S|2026-06-01|5|1/"
-            "Cr\xe8me|S|2026-06-01|.25|1/X|Y|2026-01-01|abc|1",
-            "check lab1=1,244.75; check lab2=1,244.75; check lab3=1,244.75; check lab4=.00;"
-            "check labE=Payments due in 2026-06; check labF=Graph: $.00 freed;"
-            "check lstDue=5 2026-06-01      .25  S    Cr\u00e8me/3 2026-06-01     5.00  S    b/"
-            "4 2026-06-01     5.00  S    Caf\u00e9/2 2026-06-20 1,234.50  S    Late");
+            "Cr\xe8me|S|2026-06-01|.25|1/X|Y|2026-01-01|abc|1/E|\xe2\x82\xac|2026-06-01|1000000|1/"
+            "F|Insurance|2026-06-01|-2|1",
+            "check lab1=1,001,242.75; check lab2=1,001,242.75; check lab3=1,001,242.75;"
+            "check lab4=.00; check labE=Payments due in 2026-06; check labF=Graph: $.00 freed;"
+            "check lstDue=5 2026-06-01          .25  S    Cr\u00e8me/3 2026-06-01         5.00  S  "
+            "  b/"
+            "4 2026-06-01         5.00  S    Caf\u00e9/8 2026-06-01        -2.00  InsurF/"
+            "7 2026-06-01 1,000,000.00  \u20ac    E/2 2026-06-20     1,234.50  S    Late");
         // Pay sets the next date to today plus the period; the dialog shows half way through
         // the rewrite, the data file still untouched. Only Change gives a new amount.
         const auto pay = [&](const char* name, const QString& line, const QString& steps,

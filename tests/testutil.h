@@ -163,11 +163,9 @@ inline QStringList Rows(const QListWidget* list)
     return rows;
 }
 
-// What a user sees of `name` in `window`: a label's or a box's text, a list's rows apart
-// by "/", a button's "on" or "off" and "*" when checked, what a screen reader says of a
-// picture; or of the program: "file" (the data file, line ends as "/"), "shown" (the
-// messages since the last look), "scratch", "printed", "front" (the window in front),
-// "ending" and "horizon".
+// What a user sees of a control: a text, a list's rows apart by "/", a button "on"/"off"
+// ("*" when checked), a picture's description; or "file" (line ends as "/"), "shown" (the
+// messages since the last look), "scratch", "printed", "front", "ending", "horizon".
 inline QString Shows(Fixture& f, QWidget* window, const QString& name)
 {
     const auto yes = [](bool b) { return QString(b ? "yes" : "no"); };
@@ -194,19 +192,15 @@ inline QString Shows(Fixture& f, QWidget* window, const QString& name)
     return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description); // a picture
 }
 
-// Carries out a user's steps, apart by ";", on the window in front (the modal one, else
-// the shown main or dialog window), one step a turn of the event loop, so a step that
-// opens a modal window goes on inside it; `begin`, if given, is the first step. In typed
-// text "_" stands for a blank.
+// Carries out a user's steps on the window in front (the modal one, else the shown one),
+// one a turn of the event loop, so a step that opens a modal window goes on inside it;
+// `begin` is the first step, `next` gives the others until "". In typed text "_" is a blank.
 //   click NAME | row LIST N [ctrl|shift] | type BOX TEXT (over what it holds) | key KEYS
-//   enter TEXT|TEXT... (into the boxes txtIn(0)..., from the one with the focus, each left
-//   with Tab, the fifth with Enter, until a box keeps the focus) | walk NAME|NAME...
-//   paste TEXT | close
-//   answer yes|no | printer yes|no | write LINES ("/" for CR LF) | delete file|scratch
-//   block scratch (a folder at its name) | check NAME=WHAT (what Shows gives, blanks
-//   around it aside) | check NAME~PART
-// Returns each check that failed, and each window left open at the end, which is closed.
-// `next` gives the steps one by one, seeing the window in front, until it gives "".
+//   enter TEXT|TEXT... (into txtIn(0)... from the focus on, each left with Tab, the fifth
+//   with Enter, until a box keeps the focus) | walk NAME[=TEXT]|... | paste TEXT | close
+//   answer yes|no | printer yes|no | write LINES | delete file|scratch | block scratch
+//   check NAME=WHAT (as Shows gives it, trimmed) | check NAME~PART
+// Returns the checks that failed and the windows left open at the end, which are closed.
 inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
                        std::function<void()> begin = {})
 {

@@ -1,8 +1,6 @@
-// The forms as a user drives them: one table of dates, amounts and periods through both
-// record forms, which accept and refuse the same ones; the add form's checks per key, on
-// leaving a box and on pasting; the edit form's Accept and Cancel against the data file's
-// bytes; the introduction's Continue and Exit; the change-amount dialog. Each case is a
-// script of what the user does and sees (see tu::Run).
+// The forms as a user drives them (see tu::Run): one table through both record forms, which
+// accept and refuse the same records; the add form's checks per key; the edit form, the
+// introduction and the change-amount dialog, with the keyboard walk of each.
 #include "forms/addrecorddialog.h"
 #include "forms/changeamountdialog.h"
 #include "forms/editrecorddialog.h"
@@ -18,10 +16,8 @@ private slots:
     void init() { f = std::make_unique<tu::Fixture>(); }
     void cleanup() { f.reset(); }
 
-    // A record "Rent|Sub|date|amount|months": what the add form appends to an empty file,
-    // and what the edit form writes in place of another (the date moved on to its next
-    // occurrence); the two texts apart by ";". Refused records leave the file, and the edit
-    // form open with its rewrite, for the user to correct.
+    // "Rent|Sub|date|amount|months" as the add form appends it ";" as the edit form writes it
+    // (the date moved on); a refused record leaves the file and the edit form open.
     void bothForms_data()
     {
         QTest::addColumn<QString>("stored");
@@ -73,20 +69,14 @@ private slots:
         };
         row("letter in the date",
             "type txtIn(2) 2026a; check txtIn(2)=2026; check shown=Invalid character in date");
-        row("backspace in the date",
-            "type txtIn(2) 20 \b6; check txtIn(2)=26; check shown=Invalid character in date");
         row("comma in the amount",
             "type txtIn(3) 1,2; check txtIn(3)=12; check shown=Invalid character in amount");
-        row("point in the months",
-            "type txtIn(4) 1.5; check txtIn(4)=15; check shown=Invalid character in duration");
         row("bar in the name",
             "type txtIn(0) a|b; check txtIn(0)=ab; check shown=The character | cannot be used");
         row("accents in the type",
             "type txtIn(1) \u00e9t\u00e9; check txtIn(1)=\u00e9t\u00e9; check shown=");
         row("letters pasted into the amount", "click txtIn(3); paste 12abc; check txtIn(3)=; check "
                                               "shown=Invalid character in amount");
-        row("bar pasted into the name", "click txtIn(0); paste Car|Sub; check txtIn(0)=; check "
-                                        "shown=The character | cannot be used");
         row("line break pasted into the name",
             "click txtIn(0); paste Car\r\ninsurance; check txtIn(0)=Car  insurance");
         row("tab pasted into the type",
@@ -111,13 +101,10 @@ private slots:
                             const QString& script, const char* closed) {
             QTest::newRow(qPrintable(name)) << QString(form) << file << script << QString(closed);
         };
-        // Records follow one another, blanks around a name dropped; one added after the data
-        // file vanished behind Kestrow's back is kept in a new file, and a longer period
-        // raises the horizon. Type is three characters, not bytes. A box that refuses its
-        // text keeps the focus, and a click meanwhile does nothing; an empty box is named.
-        // The amount the form wrote holds commas the keys may not type: a paste beside
-        // them is checked for what it adds only. Finished, Esc and the close box write
-        // nothing more.
+        // Records follow one another, blanks around a name dropped, even after the data file
+        // vanished; a longer period raises the horizon. Type is three characters, not bytes.
+        // A refused box keeps the focus and clicks meanwhile do nothing. A paste beside the
+        // commas of the amount is checked for what it adds only.
         for (const char* way : {"click cmdCancel", "key Esc", "close"})
             row(QString("add form, ") + way, "frmAdd", "",
                 "enter __First__|S_b|2026-1-1|1|120; check file=First|S b|2026-01-01|1.00|120/;"
@@ -131,12 +118,9 @@ private slots:
                 "check horizon=240; check front=frmAdd;" +
                     QString(way) + "; check file=Second|\u00c9t\u00e9|2026-02-02|2.00|240/",
                 "rejected");
-        // The form is one rewrite: the lines before the record wait in the scratch file until
-        // Accept writes the rest. Name and type are stored as they stand (four letters are
-        // allowed here), the date moved on, the amount reformatted by Enter as by leaving
-        // it. Cancel, Esc and the close box leave the file byte for byte, even after a
-        // refused date. A save that fails leaves file and form for another try; a record
-        // that is not there opens no form.
+        // The form is one rewrite, the lines before the record waiting in the scratch file.
+        // Name and type are stored as they stand, the date moved on; Cancel, Esc and the close
+        // box leave the file byte for byte. A failed save leaves file and form for another try.
         const QByteArray three = "Gas|Sub|2026-07-01|40.00|1/Rent|Sub|2025-03-01|500|1/Tax|S|d|3|1";
         for (const char* way :
              {"key Tab; check shown=Invalid date; click cmdCancel", "key Esc", "close"})
@@ -154,9 +138,6 @@ private slots:
                 "check scratch=no; check file=Gas|Sub|2026-07-01|40.00|1/"
                 " Caf\u00e9 |Memb|2026-06-01|1,234.50|1/Tax|S|d|3|1/",
             "accepted");
-        for (const char* form : {"frmChange 4", "frmChange 0"})
-            row(form, form, three, "check front=no window; check shown=; check scratch=no",
-                "rejected");
         // Continue leads to the add form; once a payment is added the introduction is done.
         row("introduction, Continue", "frmIntro", "",
             "key Return; check front=frmAdd; enter Rent|Sub|2026-7-1|800|1; "
@@ -168,11 +149,6 @@ private slots:
         const char* const rent = "Rent|Sub|2026-07-01|800.00|1/";
         row("introduction, Exit", "frmIntro", "",
             "click cmdQuit; check ending=yes; check file=<missing>", "rejected");
-        row("introduction, Exit, No", "frmIntro", rent,
-            "answer no; click cmdQuit; check shown=Do you really want to clear the data?;"
-            "check ending=yes; check file=" +
-                QString(rent),
-            "rejected");
         row("introduction, Esc, Yes", "frmIntro", rent,
             "answer yes; key Esc; check shown=Do you really want to clear the data?;"
             "check ending=yes; check file=<missing>",
@@ -202,15 +178,11 @@ private slots:
         dollar("click cmdIncrease(1); click chkAddSub; click cmdIncrease(1);"
                "check txtChange=99.00; key Esc",
                "frmChangeDollar 3 100", "rejected 100");
-        dollar("click cmdIncrease(0); check txtChange=10.51; close", "frmChangeDollar 3 10.01",
-               "rejected 10.01");
         dollar("click cmdIncrease(3); check txtChange=1,481.40; click cmdChange",
                "frmChangeDollar 3 1234.5", "accepted 1481.4");
         dollar(
             "type txtChange _2,500.75_; key Return; check front=frmChangeDollar; click cmdChange",
             "frmChangeDollar 3 1000", "accepted 2500.75");
-        dollar("type txtChange 7; key Backtab; key Return", "frmChangeDollar 3 1000",
-               "rejected 1000");
         dollar("type txtChange ten; click cmdIncrease(0); check shown=Invalid amount;"
                "check txtChange=ten; type txtChange 1.2.3; click cmdChange;"
                "check shown=Invalid amount; close",

@@ -1,8 +1,6 @@
-// Random input from one fixed start of the random generator per window: thousands of
-// clicks, keys and typed words into each window and whatever it opens, questions answered
-// at random. After each action the data file differs only as a user can ask (a record
-// added at the end, one line replaced, lines deleted), and each line Kestrow wrote is a
-// record it reads back, with a four-digit year, a month 1-12 and a day 1-31.
+// Random input, one fixed random start per window: after each step the data file differs
+// only as a user can ask (a record added, one line replaced, lines deleted), and each line
+// Kestrow wrote is a record it reads back, dated with a four-digit year.
 #include "forms/addrecorddialog.h"
 #include "forms/editrecorddialog.h"
 #include "forms/entrylistdialog.h"
@@ -58,67 +56,67 @@ private slots:
         const QString window = QTest::currentDataTag();
         QVERIFY(f->open("Rent|Sub|2026-06-01|800.00|1\r\nbroken line\r\nCar|Ins|2026-12-10|1234.5|"
                         "12\r\nOdd|Sub|--|5|1\r\nGym|Mem|2026-06-01|40.00|3|card 7\r\n"));
-        std::unique_ptr<MainWindow> main;
+        MainWindow main(*f->app);
         if (window == "frmMain")
-            (main = std::make_unique<MainWindow>(*f->app))->show();
+            main.show();
         std::mt19937 random(start);
-        const auto below = [&random](qsizetype n) { return int(random() % unsigned(n)); };
+        const auto pick = [&random](const QStringList& from) {
+            return from[random() % from.size()];
+        };
         const QStringList words = QString("Rent Caf\u00e9 Sub ab 2026-07-01 2027-1-5 2026-13-01 "
                                           "26-02-30 45.10 1,200 0.5 1e3 12 1 32767 32768 0 a|b -5")
                                       .split(' ');
-        const QStringList keys{"Tab",  "Shift+Tab", "Return",    "Space",
-                               "Down", "End",       "Backspace", "Esc"};
         QByteArrayList before = tu::Lines(f->bytes());
         QString fault;
         int left = 3000, changes = 0;
-        // Each step a user's: a click on a control (a row of a list), a word typed into a
-        // box, a key, or the answer to the next question; never what ends the program.
+        // Each step a user's: a click (on a row of a list), a word typed into the box with
+        // the focus, a key (Esc seldom), or the answer to the next question; never Exit.
         const auto next = [&](QWidget* w) -> QString {
             const QByteArrayList after = tu::Lines(f->bytes());
             fault += fault.isEmpty() ? Fault(before, after) : QString();
-            changes += after != before;
-            before = after;
+            changes += std::exchange(before, after) != after;
             if (--left <= 0 || !fault.isEmpty() || !w)
                 return {};
-            QStringList names;
+            QStringList names{"cmdExit"};
             for (QWidget* c : w->findChildren<QWidget*>())
                 if (c->window() == w && c->isVisible() && c->isEnabled() &&
+                    !c->objectName().isEmpty() &&
                     c->inherits("QAbstractButton") + c->inherits("QLineEdit") +
-                        c->inherits("QListWidget") &&
-                    !QStringList{"", "cmdExit", "cmdQuit"}.contains(c->objectName()))
+                        c->inherits("QListWidget"))
                     names << c->objectName();
-            const QString name = names.value(below(names.size() + 1));
-            auto* list = w->findChild<QListWidget*>(name);
-            const QString focus = w->focusWidget() ? w->focusWidget()->objectName() : "";
-            const int kind = below(10);
+            const QString name = pick(names),
+                          focus = w->focusWidget() ? w->focusWidget()->objectName() : "";
+            const auto* list = w->findChild<QListWidget*>(name);
+            const unsigned kind = random() % 10;
             if (kind == 0)
-                return QString("answer ") + (below(2) ? "yes" : "no");
+                return pick({"answer yes", "answer no"});
             if (kind < 4 && list && list->count())
-                return QStringLiteral("row %1 %2%3")
+                return QStringLiteral("row %1 %2 %3")
                     .arg(name)
-                    .arg(below(list->count()))
-                    .arg(below(2) ? " ctrl" : "");
-            if (kind < 4 && !name.isEmpty())
+                    .arg(random() % list->count())
+                    .arg(pick({"", "ctrl"}));
+            if (kind < 4 && name != "cmdExit" && name != "cmdQuit")
                 return "click " + name;
-            if (kind < 7 && qobject_cast<QLineEdit*>(w->focusWidget()))
-                return "type " + focus + " " + words[below(words.size())];
+            if (kind < 7 && w->findChild<QLineEdit*>(focus))
+                return "type " + focus + " " + pick(words);
             return focus == "cmdExit" || focus == "cmdQuit"
                        ? "key Tab"
-                       : "key " + keys[below(8 - (below(4) > 0))];
+                       : "key " + pick({"Tab", "Shift+Tab", "Return", "Space", "Down", "End",
+                                        "Backspace", random() % 4 ? "Tab" : "Esc"});
         };
-        for (std::mt19937 pick(3); left > 0 && fault.isEmpty() && !platform::ProgramEnding();) {
+        for (int n = 1; left > 0 && fault.isEmpty() && !platform::ProgramEnding(); n = n % 5 + 1) {
             std::function<void()> begin;
             if (window == "frmAdd")
                 begin = [&] { AddRecordDialog(*f->app).exec(); };
             else if (window == "frmChange") // the edit form never removes a line
-                begin = [&, n = int(1 + pick() % 5)] { EditRecordDialog(*f->app, n).exec(); };
+                begin = [&] { EditRecordDialog(*f->app, n).exec(); };
             else if (window == "frmEdit")
                 begin = [&] { EntryListDialog(*f->app).exec(); };
             tu::Run(*f, next, begin); // what is left open at the end is closed
         }
         QVERIFY2((fault += Fault(before, tu::Lines(f->bytes()))).isEmpty(), qPrintable(fault));
         QVERIFY(!platform::ProgramEnding() && !f->scratch());
-        QVERIFY2(changes > 0, qPrintable(QString::number(changes))); // else it proved little
+        QVERIFY2(changes > 0, "no step changed the file, which proves little");
     }
 };
 

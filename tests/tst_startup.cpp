@@ -1,8 +1,6 @@
-// Start-up: the first run through the real windows, Exit on it, a second Kestrow and an
-// unreadable clock; then damaged and extreme data files taken through the program as a
-// user meets them: start-up, every month the main window can show, Step and Pay. Whatever
-// the file holds, Kestrow keeps running, reports the lines it cannot use once, and keeps
-// every line it was not asked to change.
+// Start-up: the first run, a second Kestrow, an unreadable clock; then damaged files through
+// every month and Step and Pay: Kestrow runs on, reports unusable lines once, and keeps every
+// line it was not asked to change.
 #include "app/startup.h"
 #include "forms/introdialog.h"
 #include "forms/mainwindow.h"

@@ -1,14 +1,10 @@
 #pragma once
 // A failed property stops the harness with a message, so libFuzzer keeps the input and
 // the corpus replay fails loudly in any build type (assert() would vanish with NDEBUG).
-
 #include <cstdio>
 #include <cstdlib>
 
 #define FUZZ_CHECK(cond)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #cond);       \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
+    ((cond) ? void()                                                                               \
+            : (std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #cond),    \
+               std::abort()))

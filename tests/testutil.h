@@ -1,7 +1,7 @@
 #pragma once
-// What the suites share: a folder of the case's own holding the data file, the state
-// start-up would leave on it, the platform hooks set before and reset after every case,
-// one way to answer modal windows, typing, and running a child process.
+// What the suites share: a folder of the case's own with the data file, the state start-up
+// leaves on it, the platform hooks reset around each case, one way to drive the windows
+// (Run, which also answers modal windows), and running a child process.
 
 #include "app/appstate.h"
 #include "core/datastore.h"
@@ -44,8 +44,7 @@ struct Folder
     bool scratch() const { return QFile::exists(tempPath); }
 };
 
-// Runs `body` in a child process given the write end of a pipe; returns the child's id
-// and the read end. ReadAll reads a pipe to its end.
+// Runs `body` in a child given a pipe's write end; returns its id and the read end.
 inline std::pair<pid_t, int> Fork(const std::function<void(int)>& body)
 {
     int fds[2] = {-1, -1};
@@ -85,9 +84,8 @@ inline QByteArray ReadAll(int fd)
 
 namespace tu {
 
-// One case's world, made in init() and dropped in cleanup(): the folder is the program's
-// folder, today is 2026-06-15, messages are recorded (questions answered No unless told),
-// there is no printer, and nothing is ending.
+// One case's world: the folder is the program's, today is 2026-06-15, messages are recorded
+// (questions answered No unless told), there is no printer, and nothing is ending.
 struct Fixture : Folder
 {
     std::unique_ptr<AppState> app = std::make_unique<AppState>();
@@ -131,10 +129,6 @@ template <class T = QWidget> T* Find(const QWidget* window, const QString& name)
     if (control == nullptr)
         qFatal("no control %s in %s", qPrintable(name), qPrintable(window->objectName()));
     return control;
-}
-inline void Click(const QWidget* window, const QString& name)
-{
-    QTest::mouseClick(Find(window, name), Qt::LeftButton);
 }
 
 // Types key by key; letters beyond ASCII as a keyboard layout that has them sends them.

@@ -69,8 +69,7 @@ private slots:
         QByteArrayList before = tu::Lines(f->bytes());
         QString fault;
         int left = 3000, changes = 0;
-        // Each step a user's: a click (on a row of a list), a word typed into the box with
-        // the focus, a key (Esc seldom), or the answer to the next question; never Exit.
+        // A click (or a row), a word typed, a key (Esc seldom) or an answer; never Exit.
         const auto next = [&](QWidget* w) -> QString {
             const QByteArrayList after = tu::Lines(f->bytes());
             fault += fault.isEmpty() ? Fault(before, after) : QString();

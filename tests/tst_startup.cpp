@@ -1,6 +1,5 @@
 // Start-up: the first run, a second Kestrow, an unreadable clock; then damaged files through
-// every month and Step and Pay: Kestrow runs on, reports unusable lines once, and keeps every
-// line it was not asked to change.
+// every month: Kestrow runs on, reports unusable lines once, and changes nothing.
 #include "app/startup.h"
 #include "forms/introdialog.h"
 #include "forms/mainwindow.h"
@@ -9,10 +8,14 @@
 
 #include <QLabel>
 
-using tu::Click;
 using tu::Find;
 
 namespace {
+
+void Click(QWidget* w, const char* name)
+{
+    QTest::mouseClick(tu::Find(w, name), Qt::LeftButton);
+}
 
 // A payment due every month, so every month lists one.
 const QByteArray kRent = "Rent|Sub|2026-06-01|800.00|1", kCar = "Car|Ins|2026-12-10|1234.5|12";
@@ -41,9 +44,8 @@ private slots:
         f.reset();
     }
 
-    // No data file: an empty one is made, and the introduction comes back until a payment
-    // has been added; then the main window shows it. Exit on the first run ends the
-    // program and takes the empty file away without a question.
+    // No data file: an empty one is made and the introduction comes back until a payment is
+    // added. Exit on the first run takes the empty file away without a question.
     void firstRun()
     {
         bool started = false;
@@ -65,17 +67,13 @@ private slots:
     // message and no window.
     void refused()
     {
-        QVERIFY(f->write(kRent));
-        const StartupWindows none{[] { QFAIL("no introduction"); },
-                                  [] { QFAIL("no main window"); }};
         kestrow::DataStore first(f->data, f->temp);
-        QVERIFY(first.open() && !Main(*f->app, none) &&
-                f->shown().join(' ').contains("already running"));
+        QVERIFY(first.open() && !Main(*f->app, {}) && f->shown().join(' ').contains("running"));
         first.close();
         platform::SetSystemDateForTesting("2026-12-05");
-        QVERIFY(!Main(*f->app, none) && !platform::ProgramEnding());
-        QCOMPARE(f->shown(),
-                 QStringList{"Kestrow cannot read today's date from the system clock."});
+        QVERIFY(!Main(*f->app, {}) &&
+                f->shown() ==
+                    QStringList{"Kestrow cannot read today's date from the system clock."});
     }
 
     void damagedFiles_data()
@@ -132,55 +130,23 @@ private slots:
         const QString shown = f->shown().join(' ');
         QVERIFY2(report.isEmpty() ? shown.isEmpty() : shown.startsWith(report), qPrintable(shown));
 
-        // Every month to the end of the horizon, by years where the horizon is long or a
-        // refresh reads a great many lines. The buttons: back a year, back a month, this
-        // month, on a month, on a year.
+        // Every month to the end of the horizon, by years where it is long or a refresh reads a
+        // great many lines; the chart's marker on the month shown.
         MainWindow* w = main.get();
         const int horizon = f->app->horizonMonths();
-        for (int offset = 0;;) {
-            QString shown = Find<QLabel>(w, "labE")->text() + " ";
-            for (const char* name : {"cmdPrevYr", "cmdPrev", "cmdZero", "cmdNext", "cmdNextYr"})
-                shown += Find(w, name)->isEnabled() ? '1' : '0';
-            QCOMPARE(shown,
-                     QDate(2026, 6, 1).addMonths(offset).toString("'Payments due in 'yyyy-MM ") +
-                         QStringLiteral("%1%2%2%3%4")
-                             .arg(offset >= 12)
-                             .arg(offset > 0)
-                             .arg(offset < horizon)
-                             .arg(offset + 12 <= horizon));
+        for (int offset = 0, step = 1; offset <= horizon; offset += step) {
+            QCOMPARE(Find<QLabel>(w, "labE")->text(),
+                     QDate(2026, 6, 1).addMonths(offset).toString("'Payments due in 'yyyy-MM"));
             for (const ChartLine& line : Find<SavingsChart>(w, "picGraph")->plan().lines)
                 QVERIFY(line.colour != chartcolours::Marker || line.x1 == offset);
-            if (offset == horizon)
-                break;
-            const bool year =
-                offset + 12 <= horizon && (horizon > 240 || expected.size() > (1 << 21));
-            Click(w, year ? "cmdNextYr" : "cmdNext");
-            offset += year ? 12 : 1;
+            QCOMPARE(Find(w, "cmdNextYr")->isEnabled(), offset + 12 <= horizon);
+            step =
+                offset + 12 <= horizon && (horizon > 240 || expected.size() > (1 << 21)) ? 12 : 1;
+            Click(w, step == 12 ? "cmdNextYr" : "cmdNext");
         }
-        Click(w, "cmdPrevYr");
-        Click(w, "cmdPrev");
-        QCOMPARE(Find<QLabel>(w, "labE")->text(),
-                 QDate(2026, 6, 1).addMonths(horizon - 13).toString("'Payments due in 'yyyy-MM"));
+        QVERIFY(!Find(w, "cmdNext")->isEnabled() && Find(w, "cmdPrevYr")->isEnabled());
         Click(w, "cmdZero");
         QVERIFY(!Find(w, "cmdPrev")->isEnabled() && f->bytes() == expected);
-        // Step the first payment due now, then Pay the first one due next month: in the file
-        // only its date changes.
-        for (const QString how : {"click cmdStep", "click cmdPay; click cmdNoChange"}) {
-            Click(w, how.contains("Step") ? "cmdZero" : "cmdNext");
-            const QStringList due = tu::Rows(Find<QListWidget>(w, "lstDue"));
-            QVERIFY2(!due.isEmpty() || !expected.contains('|'), "no payment due");
-            const QByteArrayList before = tu::Lines(f->bytes());
-            const QStringList failed = tu::Run(*f, due.isEmpty() ? "" : "row lstDue 0;" + how);
-            const QByteArrayList after = tu::Lines(f->bytes());
-            QVERIFY2(failed.isEmpty() && after.size() == before.size(),
-                     qPrintable(failed.join('\n')));
-            for (qsizetype i = 0; i < after.size(); ++i) {
-                QByteArrayList was = before[i].split('|'), now = after[i].split('|');
-                if (i + 1 == due.value(0).section(' ', 0, 0).toInt())
-                    was[2] = now[2] = "";
-                QVERIFY2(was == now, qPrintable(QStringLiteral("line %1 changed").arg(i + 1)));
-            }
-        }
         QVERIFY(!f->scratch() && f->shown().isEmpty());
     }
 };

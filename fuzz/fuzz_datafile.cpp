@@ -1,6 +1,5 @@
-// A data file made of the input bytes, read as start-up reads it and computed at the
-// first months and at the end of the horizon: the grouped computation gives the figures of
-// the plain loop in tests/budget_reference.h.
+// Any data file, computed at the first months and the end of the horizon: the grouped
+// computation gives the figures of the plain loop in tests/budget_reference.h.
 #include "budget/budget.h"
 #include "core/datastore.h"
 #include "fuzz_check.h"

@@ -1,7 +1,6 @@
 #pragma once
-// The monthly requirement the plain way: every record, every month, and dates stepped by
-// counting months one round at a time. Slow but obvious; the grouped computation and the
-// closed-form date step of the program are checked against it (tests, fuzzing, benchmark).
+// The monthly requirement the plain way: every record, every month, dates stepped a round
+// at a time. Slow but obvious; the program is checked against it (tests, fuzzing, benchmark).
 
 #include "budget/budget.h"
 #include "core/dates.h"

@@ -13,4 +13,3 @@ ls ../bin/kestrow ../bin/kestrow-report man/man1/kestrow.1 man/man1/kestrow-repo
 ! command -v desktop-file-validate > /dev/null || desktop-file-validate applications/org.kestrow.Kestrow.desktop
 ! command -v appstreamcli > /dev/null || appstreamcli validate --no-net metainfo/org.kestrow.Kestrow.metainfo.xml
 [[ $(../bin/kestrow-report --version) == *"$2"* ]] || { echo "installed kestrow-report has the wrong version"; exit 1; }
-echo "install check passed"

@@ -33,7 +33,6 @@ inline QByteArrayList Lines(const QByteArray& bytes)
     return lines;
 }
 
-// A folder with the data file's and the scratch file's names in it.
 struct Folder
 {
     QTemporaryDir dir;
@@ -85,7 +84,7 @@ inline QByteArray ReadAll(int fd)
 namespace tu {
 
 // One case's world: the folder is the program's, today is 2026-06-15, messages are recorded
-// (questions answered No unless told), there is no printer, and nothing is ending.
+// (questions answered No unless told), there is no printer; open() is what start-up leaves.
 struct Fixture : Folder
 {
     std::unique_ptr<AppState> app = std::make_unique<AppState>();
@@ -108,7 +107,6 @@ struct Fixture : Folder
         platform::SetSystemDateForTesting({});
         platform::SetProgramFolderForTesting({});
     }
-    // What start-up leaves for a data file holding `contents`.
     bool open(const QByteArray& contents)
     {
         app = std::make_unique<AppState>();
@@ -201,17 +199,21 @@ inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
     QStringList failed;
     bool ended = false, done = false;
     int waits = 0;
+    QString held;
     QObject turns; // no turn outlives the run
     std::function<void()> turn = [&] {
         QWidget* w = QApplication::activeModalWidget();
         for (QWidget* top : QApplication::topLevelWidgets())
             w = w || !top->isVisible() || !top->objectName().startsWith("frm") ? w : top;
-        if (w && !begin && QApplication::activeWindow() != w && ++waits < 20) {
-            w->activateWindow(); // keys go where a user's would: to the window in front
+        const QString step = begin || ended   ? QString()
+                             : held.isEmpty() ? next(w).trimmed()
+                                              : std::exchange(held, QString());
+        if (!step.isEmpty() && QApplication::activeWindow() != w && ++waits < 20) {
+            held = step; // keys go where a user's would: to the window in front, once active
+            w->activateWindow();
             return void(QTimer::singleShot(0, &turns, turn));
         }
         waits = 0;
-        const QString step = begin || ended ? QString() : next(w).trimmed();
         ended = ended || (!begin && step.isEmpty());
         if (ended && (!w || !QApplication::activeModalWidget()))
             return void(done = true);

@@ -58,8 +58,7 @@ private slots:
         };
         row("two yearly", {kJune, kDec}, 0,
             "2026-06 200 1200 0 1200 600 1:2026-06-01 | 600 800 1600 600 1600");
-        // The pot follows the cycle from the start, but the payment is listed only from its
-        // first date, 2027-09.
+        // The pot follows the cycle at once; the payment is listed only from its first date.
         row("first date ahead", {"Later|SG|2027-09-01|600|6"}, 3,
             "2026-09 100 0 0 0 0 | 300 400 200 300 200");
         row("... and at it", {"Later|SG|2027-09-01|600|6"}, 15,
@@ -70,8 +69,7 @@ private slots:
         // Earlier this year: not moved on, due next February with its old date.
         row("earlier this year", {"Feb|Mem|2026-02-01|1200|12"}, 8,
             "2027-02 100 1200 0 1200 0 1:2026-02-01 | 400 500 900 1000 300");
-        // The freed money is the true smallest total, not capped by a start value; the month
-        // that ends the horizon does not lower it.
+        // Freed money: the true smallest total, the month ending the horizon aside.
         row("freed beyond ten billion",
             {"A|S|2026-06-01|120,000,000,000|12", "B|S|2026-12-01|120,000,000,000|12"}, 3,
             "2026-09 2e+10 0 6e+10 6e+10 6e+10 | 6e+10 8e+10 1.6e+11 6e+10 1.6e+11");
@@ -97,8 +95,7 @@ private slots:
         QCOMPARE(Outcome(lines, "2026-06-15", offset), outcome);
     }
 
-    // The chart: grid (pink below the freed money), grey Januaries, the marker, then each
-    // month's bar with the freed money over it.
+    // The chart: grid (pink below freed), grey Januaries, marker, then bars with freed over.
     void linesInDrawingOrder()
     {
         std::vector<double> totals(121);

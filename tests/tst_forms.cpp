@@ -1,6 +1,5 @@
-// The forms as a user drives them (see tu::Run): one table through both record forms, which
-// accept and refuse the same records; the add form's checks per key; the edit form, the
-// introduction and the change-amount dialog, with the keyboard walk of each.
+// The forms as a user drives them (see tu::Run): one table through both record forms; the add
+// form's checks per key; the edit form, introduction and change-amount dialog; their walks.
 #include "forms/addrecorddialog.h"
 #include "forms/changeamountdialog.h"
 #include "forms/editrecorddialog.h"
@@ -105,9 +104,8 @@ private slots:
                 "check horizon=240; check front=frmAdd;" +
                     QString(way) + "; check file=Second|\u00c9t\u00e9|2026-02-02|2.00|240/",
                 "rejected");
-        // The form is one rewrite, the lines before the record waiting in the scratch file.
-        // Name and type are stored as they stand, the date moved on; Cancel, Esc and the close
-        // box leave the file byte for byte. A failed save leaves file and form for another try.
+        // One rewrite, the lines before the record in the scratch file; Cancel, Esc and the close
+        // box leave the file byte for byte; a failed save leaves file and form to try again.
         const QByteArray three = "Gas|Sub|2026-07-01|40.00|1/Rent|Sub|2025-03-01|500|1/Tax|S|d|3|1";
         for (const char* way :
              {"key Tab; check shown=Invalid date; click cmdCancel", "key Esc", "close"})
@@ -125,7 +123,6 @@ private slots:
                 "check scratch=no; check file=Gas|Sub|2026-07-01|40.00|1/"
                 " Caf\u00e9 |Memb|2026-06-01|1,234.50|1/Tax|S|d|3|1/",
             "accepted");
-        // Continue leads to the add form; once a payment is added the introduction is done.
         row("introduction, Continue", "frmIntro", "",
             "key Return; check front=frmAdd; enter Rent|Sub|2026-7-1|800|1; "
             "key Esc;"

@@ -76,12 +76,10 @@ private slots:
             changes += std::exchange(before, after) != after;
             if (--left <= 0 || !fault.isEmpty() || !w)
                 return {};
-            QStringList names{"cmdExit"};
+            QStringList names{"cmdExit"}; // what a click never picks stands for no click
             for (QWidget* c : w->findChildren<QWidget*>())
                 if (c->window() == w && c->isVisible() && c->isEnabled() &&
-                    !c->objectName().isEmpty() &&
-                    c->inherits("QAbstractButton") + c->inherits("QLineEdit") +
-                        c->inherits("QListWidget"))
+                    !c->objectName().isEmpty())
                     names << c->objectName();
             const QString name = pick(names),
                           focus = w->focusWidget() ? w->focusWidget()->objectName() : "";
@@ -90,10 +88,7 @@ private slots:
             if (kind == 0)
                 return pick({"answer yes", "answer no"});
             if (kind < 4 && list && list->count())
-                return QStringLiteral("row %1 %2 %3")
-                    .arg(name)
-                    .arg(random() % list->count())
-                    .arg(pick({"", "ctrl"}));
+                return "row " + name + " " + QString::number(random() % list->count()) + " ctrl";
             if (kind < 4 && name != "cmdExit" && name != "cmdQuit")
                 return "click " + name;
             if (kind < 7 && w->findChild<QLineEdit*>(focus))

@@ -1,5 +1,4 @@
-// kestrow-report from the outside: run on data files of the case's own, its output read
-// as a script reads it.
+// kestrow-report from the outside: run on data files of the case's own, read as a script would.
 #include "testutil.h"
 
 namespace {
@@ -28,9 +27,8 @@ class TestReport : public QObject
 private slots:
     void init() { f = std::make_unique<tu::Folder>(); }
 
-    // Figures aligned, the due list sorted without case and decoded, the freed money. The
-    // file keeps its bytes and nothing appears beside it; without FILE the report reads
-    // Kestrow.txt in its own folder, and without --today the clock.
+    // Figures aligned, the due list sorted without case and decoded, the freed money; the
+    // file keeps its bytes. Without FILE the report reads Kestrow.txt in its own folder.
     void text()
     {
         const QByteArray contents = kTwoYearly + "b|S|2026-06-01|5|1\r\nC\xe9|S|2026-06-01|5|1";

@@ -115,6 +115,9 @@ private slots:
                 want.push_back({double(i), 0, double(i), 600, chartcolours::Freed});
             }
             const ChartPlan plan = MakeChartPlan(totals, 600, 120, month, 7);
+            // The top is the largest total rounded up to the grid, not beyond, 0 for nothing.
+            QVERIFY(MakeChartPlan({1000, 0}, 0, 1, 1, 0).chartTop == 1000 &&
+                    MakeChartPlan({0, 0}, 0, 1, 1, 0).chartTop == 0);
             QVERIFY(plan.lines.size() == want.size() && plan.top == 2010 && plan.right == 122);
             for (std::size_t k = 0; k < want.size(); ++k) {
                 const ChartLine &a = plan.lines[k], &b = want[k];

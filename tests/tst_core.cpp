@@ -151,7 +151,8 @@ private slots:
         const QString calls =
             "normalize;2026-3 normalize;2026-3-1-2 normalize;2026--1 step;2026-01-01;0 "
             "step;2026-01-01;40000 step;2026-01;1 step;abcd-01-01;1 step;2020-32000-01;32767 "
-            "step;2026-01-01;1;2026 istoday;20x6-06-15 istoday;2026/06/15 istoday;2026-6-15 "
+            "step;2026-01-01;1;2026 istoday;20x6-06-15 istoday;2026-06-x5 istoday;2026/06/15 "
+            "istoday;2026-6-15 "
             "key;2026-ab-01 key;99999999-12-31 key;-- today;2026-12-05 "
             "today;13-05-2026 today;12-00-2026 paid;2026-11-20;-1 "
             "paid;2026-12-20;9223372036854775807 "

@@ -1,16 +1,12 @@
 #!/usr/bin/python3
-"""Kestrow read through AT-SPI, as Orca reads it.
-
-    atspi_check.py APP REPORT
-
-APP is kestrow-a11y-app, REPORT kestrow-report (the figures to expect). CTest runs this
-under xvfb-run and dbus-run-session, so the accessibility bus is a private one. The windows
-are driven through their accessible actions, as a screen-reader user drives them; every
-wait is bounded.
-"""
+"""Kestrow read through AT-SPI, as Orca reads it: atspi_check.py KESTROW KESTROW-REPORT.
+Run under xvfb-run and dbus-run-session, so the accessibility bus is a private one. Kestrow
+runs from a folder of its own with its data file beside it; the windows are driven through
+their accessible actions, as a screen-reader user drives them; every wait is bounded."""
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -20,7 +16,6 @@ from decimal import ROUND_HALF_UP, Decimal
 import pyatspi
 from gi.repository import GLib
 
-TODAY = ("06-15-2026", "2026-06-15")
 SAMPLE = (b"Car insurance|Sub|2026-03-01|1,234.50|12\r\n"
           b"Rent|Sub|2026-06-01|950.00|1\r\n"
           b"Streaming|Sub|2026-06-12|15.99|1\r\n")
@@ -33,15 +28,13 @@ events = []  # (type, role, name, detail1) as they arrived
 
 
 def check(ok, what):
-    if not ok:
-        failures.append(what)
+    failures.extend([] if ok else [what])
 
 
 def on_event(event):
-    try:
-        events.append((event.type, event.source.getRoleName(), event.source.name,
-                       event.detail1))
-    except Exception:  # the source may be gone already
+    try:  # the source may be gone already
+        events.append((event.type, event.source.getRoleName(), event.source.name, event.detail1))
+    except Exception:
         pass
 
 
@@ -77,15 +70,13 @@ def labelled_by(node):
 
 def do(node, action):
     actions = node.queryAction()
-    names = [actions.getName(i) for i in range(actions.nActions)]
-    actions.doAction(names.index(action))
+    actions.doAction([actions.getName(i) for i in range(actions.nActions)].index(action))
 
 
 def press(window, caption):
-    button = wait_for("enabled " + caption, lambda: [
-        b for b in named(window, caption, "push button")
-        if b.getState().contains(pyatspi.STATE_ENABLED)])[0]
-    do(button, "Press")
+    do(wait_for("enabled " + caption, lambda: [b for b in named(window, caption, "push button")
+                                               if b.getState().contains(pyatspi.STATE_ENABLED)])[0],
+       "Press")
 
 
 def window(app, title):
@@ -93,41 +84,33 @@ def window(app, title):
 
 
 def money(value):
-    """The figures' format: grouped, two decimals rounded half away from zero, no 0 before
-    the point."""
+    """Grouped, two decimals rounded half away from zero, no 0 before the point."""
     text = "{:,.2f}".format(Decimal(repr(value)).quantize(Decimal("0.01"), ROUND_HALF_UP))
     return text[1:] if text.startswith("0.") else text
 
 
 def check_window(win, role):
-    """The role of the window; a name for everything that takes the focus; no name read
-    with blanks around it; nothing left a bare filler."""
-    title = win.name
-    check(win.getRoleName() == role, "%s is a %s, not a %s" % (title, win.getRoleName(), role))
+    """The window's role; a name for all that takes the focus, none read with blanks."""
+    check(win.getRoleName() == role, "%s is a %s, not a %s" % (win.name, win.getRoleName(), role))
     for node in walk(win):
         name, kind = node.name, node.getRoleName()
-        if node.getState().contains(pyatspi.STATE_FOCUSABLE):
-            check(name, "%s: a focusable %s without a name" % (title, kind))
-        check(name == name.strip(), "%s: %s %r is read with blanks" % (title, kind, name))
-        check(kind != "filler", "%s: %r is a filler" % (title, name))
+        check(name or not node.getState().contains(pyatspi.STATE_FOCUSABLE),
+              "%s: a focusable %s without a name" % (win.name, kind))
+        check(name == name.strip() and kind != "filler", "%s: %s %r" % (win.name, kind, name))
 
 
 def check_figures(main, figures):
-    """Each figure is read with its caption and labelled by it; returns what the
-    announcement of these figures says."""
+    """Each figure read with its caption, labelled by it; returns what is announced."""
     labels = figures["labels"]
-    spoken = [labels["labE"]]
-    for i, caption in enumerate(CAPTIONS, 1):
-        expected = "%s: %s" % (caption, labels["lab%d" % i].strip())
+    spoken = ["%s: %s" % (c, labels["lab%d" % i].strip()) for i, c in enumerate(CAPTIONS, 1)]
+    for caption, expected in zip(CAPTIONS, spoken):
         found = [o.name for o in walk(main) if labelled_by(o) == [caption]]
         check(found == [expected], "the figure of %r reads %r, not %r" % (caption, found, expected))
-        spoken.append(expected)
-    return ". ".join(spoken)
+    return ". ".join([labels["labE"]] + spoken)
 
 
 def check_announced(main, since, data, offset, what):
-    """The month and the figures are announced after a change, as the data file now gives
-    them."""
+    """The month and the figures announced after a change, as the data file now gives them."""
     said = wait_for("announcement after " + what, lambda: [
         name for kind, role, name, shown in events[since:]
         if kind == "object:state-changed:showing" and role == "notification" and shown])
@@ -136,110 +119,90 @@ def check_announced(main, since, data, offset, what):
 
 
 def report(data, offset):
-    out = subprocess.run([sys.argv[2], "--today", TODAY[1], "--offset", str(offset), "--json",
-                          data], check=True, capture_output=True, timeout=WAIT)
+    out = subprocess.run([sys.argv[2], "--offset", str(offset), "--json", data], check=True,
+                         capture_output=True, timeout=WAIT)
     return json.loads(out.stdout)
 
 
-def start(folder):
-    env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-    process = subprocess.Popen([sys.argv[1], folder, TODAY[0]], env=env)
-    desktop = pyatspi.Registry.getDesktop(0)
-    app = wait_for("Kestrow on the accessibility bus", lambda: [
-        a for a in desktop if a is not None and a.get_process_id() == process.pid
-        and a.childCount])[0]
-    return process, app
+def first_run(app, data):
+    intro = window(app, "Kestrow Introduction")
+    check_window(intro, "dialog")
+    check([o.getRoleName() for o in named(intro, "Kestrow icon")] == ["image"],
+          "the introduction's image has no name")
+    press(intro, "Continue")
+    add = window(app, "Add a record")
+    check_window(add, "dialog")
+    for box in [o for o in walk(add) if o.getRoleName() == "text"]:
+        check(labelled_by(box) == [box.name], "the add form's %r box has no label" % box.name)
 
 
-def stop(process):
-    process.terminate()
-    try:
-        process.wait(timeout=WAIT)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
+def main_window_run(app, data):
+    main = window(app, "Kestrow Budget Calculator")
+    check_window(main, "frame")
+    figures = report(data, 0)
+    check_figures(main, figures)
+    chart = named(main, "Savings chart", "chart")
+    check(len(chart) == 1, "no chart named Savings chart")
+    check(chart and "%s freed, largest total %s" % (
+        money(figures["freedAmount"]), money(max(figures["monthTotals"])))
+        in chart[0].description, "the chart does not give the freed money and the top")
+    due = [o for o in walk(main) if o.getRoleName() == "list"]
+    check(due and all(word in due[0].description for word in ("Pay", "Step", "Cancel")),
+          "the due list does not say what selecting a payment enables")
 
+    # Before any dialog has opened, so that no window activation moves the focus.
+    since = len(events)
+    press(main, "Next Mon")
+    check_announced(main, since, data, 1, "Next Mon")
+    check(not [e for e in events[since:] if e[0] == "object:state-changed:focused" and e[3]],
+          "the announcement after Next Mon moved the focus")
 
-def first_run(folder):
-    process, app = start(folder)
-    try:
-        intro = window(app, "Kestrow Introduction")
-        check_window(intro, "dialog")
-        check([o.getRoleName() for o in named(intro, "Kestrow icon")] == ["image"],
-              "the introduction's image has no name")
-        press(intro, "Continue")
-        add = window(app, "Add a record")
-        check_window(add, "dialog")
-        for box in [o for o in walk(add) if o.getRoleName() == "text"]:
-            check(labelled_by(box) == [box.name], "the add form's %r box has no label" % box.name)
-    finally:
-        stop(process)
+    do([row for row in due[0] if row.name.endswith(" Rent")][0], "Toggle")
+    press(main, "Pay ->")
+    dollar = window(app, "Change Dollar Amount?")
+    check_window(dollar, "dialog")
+    check(dollar.description == "Paying Rent: 950.00 every month.",
+          "the change-amount dialog says %r" % dollar.description)
+    since = len(events)
+    press(dollar, "NoChange")
+    check_announced(main, since, data, 1, "Pay")
 
-
-def main_window_run(folder):
-    data = os.path.join(folder, "Kestrow.txt")
-    with open(data, "wb") as out:
-        out.write(SAMPLE)
-    process, app = start(folder)
-    try:
-        main = window(app, "Kestrow Budget Calculator")
-        check_window(main, "frame")
-        figures = report(data, 0)
-        check_figures(main, figures)
-        chart = named(main, "Savings chart", "chart")
-        check(len(chart) == 1, "no chart named Savings chart")
-        check(chart and "%s freed, largest total %s" % (
-            money(figures["freedAmount"]), money(max(figures["monthTotals"])))
-            in chart[0].description, "the chart does not give the freed money and the top")
-        due = [o for o in walk(main) if o.getRoleName() == "list"]
-        check(due and all(word in due[0].description for word in ("Pay", "Step", "Cancel")),
-              "the due list does not say what selecting a payment enables")
-
-        # Before any dialog has opened, so that no window activation moves the focus.
-        since = len(events)
-        press(main, "Next Mon")
-        check_announced(main, since, data, 1, "Next Mon")
-        check(not [e for e in events[since:] if e[0] == "object:state-changed:focused" and e[3]],
-              "the announcement after Next Mon moved the focus")
-
-        do([row for row in due[0] if row.name.endswith(" Rent")][0], "Toggle")
-        press(main, "Pay ->")
-        dollar = window(app, "Change Dollar Amount?")
-        check_window(dollar, "dialog")
-        check(dollar.description == "Paying Rent: 950.00 every month.",
-              "the change-amount dialog says %r" % dollar.description)
-        since = len(events)
-        press(dollar, "NoChange")
-        check_announced(main, since, data, 1, "Pay")
-
-        press(main, "Edit Entries")
-        entries = window(app, "Edit Entries")
-        check_window(entries, "dialog")
-        group = named(entries, "Sort by", "panel")
-        check(len(group) == 1 and [o.getRoleName() for o in group[0]] == ["radio button"] * 6,
-              "the six sort orders are not one group named Sort by")
-        do(named(entries, "Entries", "list")[0][0], "Toggle")
-        press(entries, "Edit")
-        edit = window(app, "Edit a record")
-        check_window(edit, "dialog")
-        check([labelled_by(o) for o in named(edit, "Duration", "text")] ==
-              [["Duration", "(in months)"]], "(in months) does not label the duration box")
-    finally:
-        stop(process)
+    press(main, "Edit Entries")
+    entries = window(app, "Edit Entries")
+    check_window(entries, "dialog")
+    group = named(entries, "Sort by", "panel")
+    check(len(group) == 1 and [o.getRoleName() for o in group[0]] == ["radio button"] * 6,
+          "the six sort orders are not one group named Sort by")
+    do(named(entries, "Entries", "list")[0][0], "Toggle")
+    press(entries, "Edit")
+    edit = window(app, "Edit a record")
+    check_window(edit, "dialog")
+    check([labelled_by(o) for o in named(edit, "Duration", "text")] ==
+          [["Duration", "(in months)"]], "(in months) does not label the duration box")
 
 
 def main():
     pyatspi.Registry.registerEventListener(on_event, "object:state-changed:showing",
                                            "object:state-changed:focused")
-    with tempfile.TemporaryDirectory() as first, tempfile.TemporaryDirectory() as second:
-        for run, folder in ((first_run, first), (main_window_run, second)):
+    env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    for run, sample in ((first_run, None), (main_window_run, SAMPLE)):
+        with tempfile.TemporaryDirectory() as folder:
+            data = os.path.join(folder, "Kestrow.txt")
+            if sample:
+                with open(data, "wb") as out:
+                    out.write(sample)
+            process = subprocess.Popen([shutil.copy(sys.argv[1], folder)], env=env)
             try:
-                run(folder)
+                run(wait_for("Kestrow on the accessibility bus", lambda: [
+                    a for a in pyatspi.Registry.getDesktop(0)
+                    if a is not None and a.get_process_id() == process.pid and a.childCount])[0],
+                    data)
             except (TimeoutError, IndexError, ValueError) as lost:
                 failures.append("%s: %s" % (run.__name__, lost or "a control is missing"))
-    for failure in failures:
-        print("FAIL:", failure)
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
+            finally:
+                process.kill()
+                process.wait()
+    print("".join("FAIL: %s\n" % failure for failure in failures) + "%d failed" % len(failures))
     return 1 if failures else 0
 
 

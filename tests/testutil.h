@@ -1,7 +1,6 @@
 #pragma once
-// What the suites share: a folder of the case's own holding the data file, the state
-// start-up would leave on it, the platform hooks set before and reset after every case,
-// one way to answer modal windows, typing, and running a child process.
+// What the suites share: a case's folder with the data file and the state start-up leaves,
+// platform hooks reset around each case, Run to drive the windows, a child process.
 
 #include "app/appstate.h"
 #include "core/datastore.h"
@@ -33,7 +32,6 @@ inline QByteArrayList Lines(const QByteArray& bytes)
     return lines;
 }
 
-// A folder with the data file's and the scratch file's names in it.
 struct Folder
 {
     QTemporaryDir dir;
@@ -44,14 +42,11 @@ struct Folder
     bool scratch() const { return QFile::exists(tempPath); }
 };
 
-// Runs `body` in a child process, given the write end of a pipe; returns the child's id
-// and the read end. ReadAll reads the pipe to its end.
+// Runs `body` in a child given a pipe's write end; returns its id and the read end.
 inline std::pair<pid_t, int> Fork(const std::function<void(int)>& body)
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        qFatal("no pipe");
-    const pid_t pid = ::fork();
+    int fds[2] = {-1, -1};
+    const pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
     if (pid == 0) {
         ::close(fds[0]);
         body(fds[1]);
@@ -62,12 +57,9 @@ inline std::pair<pid_t, int> Fork(const std::function<void(int)>& body)
 }
 inline QByteArray ReadAll(int fd)
 {
-    QByteArray out;
-    char buf[8192];
-    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR);)
-        out.append(buf, std::max<ssize_t>(n, 0));
-    ::close(fd);
-    return out;
+    QFile pipe;
+    pipe.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    return pipe.readAll();
 }
 
 } // namespace tu
@@ -77,18 +69,27 @@ inline QByteArray ReadAll(int fd)
 #include "platform/messages.h"
 #include "platform/printer.h"
 #include "platform/programfolder.h"
+#include "platform/savefile.h"
 #include "platform/systemdate.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace tu {
 
-// One case's world, made in init() and dropped in cleanup(): the folder is the program's
-// folder, today is 2026-06-15, messages are recorded (questions answered No unless told),
-// there is no printer, and nothing is ending.
+// One case's world: the folder is the program's, today is 2026-06-15, messages are recorded
+// (questions answered No unless told), there is no printer, save dialogs are cancelled unless
+// answered; open() is what start-up leaves.
 struct Fixture : Folder
 {
     std::unique_ptr<AppState> app = std::make_unique<AppState>();
@@ -98,6 +99,7 @@ struct Fixture : Folder
         platform::ResetEndingForTesting();
         platform::MessageTestHook::install();
         platform::PrinterTestHook::install();
+        platform::SaveDialogTestHook::install();
         platform::SetSystemDateForTesting("06-15-2026");
         platform::SetProgramFolderForTesting(dir.path());
     }
@@ -108,10 +110,10 @@ struct Fixture : Folder
         platform::ResetEndingForTesting();
         platform::MessageTestHook::uninstall();
         platform::PrinterTestHook::uninstall();
+        platform::SaveDialogTestHook::uninstall();
         platform::SetSystemDateForTesting({});
         platform::SetProgramFolderForTesting(QString());
     }
-    // What start-up leaves for a data file holding `contents`.
     bool open(const QByteArray& contents)
     {
         app = std::make_unique<AppState>();
@@ -125,47 +127,6 @@ struct Fixture : Folder
     static QStringList shown() { return platform::MessageTestHook::takeShown(); }
 };
 
-// Closes a modal window without its own reaction to closing (the introduction's would end
-// the program).
-inline void Dismiss(QWidget* window)
-{
-    if (auto* dialog = qobject_cast<QDialog*>(window))
-        return dialog->QDialog::done(QDialog::Rejected);
-    window->close();
-}
-
-// Answers the modal windows that open while the test waits in a click or a key: each new
-// one is given the next step. One with no step left, or still open long after its step
-// ran, is dismissed and noted, so no case can wait for ever.
-struct Answer
-{
-    QStringList seen; // the object names of the windows met, in order; "!" when dismissed
-    explicit Answer(QList<std::function<void(QWidget*)>> steps = {})
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this, steps] {
-            QWidget* window = QApplication::activeModalWidget();
-            if (window == nullptr || !window->isVisible())
-                return;
-            if (window == current && ++polls < 3000)
-                return;
-            if (window == current || next >= steps.size()) {
-                seen << "!" + window->objectName();
-                return Dismiss(window);
-            }
-            current = window;
-            polls = 0;
-            seen << window->objectName();
-            // From the event loop, so a step that opens the next window does not block this.
-            QTimer::singleShot(0, window, [step = steps[next++], window] { step(window); });
-        });
-        timer.start(5);
-    }
-    QTimer timer;
-    QPointer<QWidget> current;
-    int polls = 0;
-    qsizetype next = 0;
-};
-
 // A control of a window by its object name; a missing one ends the run loudly.
 template <class T = QWidget> T* Find(const QWidget* window, const QString& name)
 {
@@ -173,10 +134,6 @@ template <class T = QWidget> T* Find(const QWidget* window, const QString& name)
     if (control == nullptr)
         qFatal("no control %s in %s", qPrintable(name), qPrintable(window->objectName()));
     return control;
-}
-inline void Click(const QWidget* window, const QString& name)
-{
-    QTest::mouseClick(Find(window, name), Qt::LeftButton);
 }
 
 // Types key by key; letters beyond ASCII as a keyboard layout that has them sends them.
@@ -189,16 +146,6 @@ inline void Type(QWidget* target, const QString& text)
             QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
-// Clicks into a box, selects what it holds and types over it.
-inline void Retype(const QWidget* window, const QString& name, const QString& text)
-{
-    auto* box = Find<QLineEdit>(window, name);
-    QTest::mouseClick(box, Qt::LeftButton);
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    Type(box, text);
-}
-
 inline void ClickRow(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {})
 {
     QVERIFY(row >= 0 && row < list->count());
@@ -213,6 +160,198 @@ inline QStringList Rows(const QListWidget* list)
     for (int i = 0; i < list->count(); ++i)
         rows << list->item(i)->data(Qt::UserRole).toString() + " " + list->item(i)->text();
     return rows;
+}
+
+// What a user sees of a control: a text, a list's rows apart by "/", a button "on"/"off"
+// ("*" when checked), a menu's items ("(off)" when disabled), a picture's description; or
+// "file" (line ends as "/"), "shown" (the messages since the last look), "scratch",
+// "printed", "front", "ending", "horizon".
+inline QString Shows(Fixture& f, QWidget* window, const QString& name)
+{
+    const auto yes = [](bool b) { return QString(b ? "yes" : "no"); };
+    if (name == "file")
+        return f.bytes().replace("\r\n", "/");
+    if (name == "shown" || name == "printed")
+        return (name == "shown" ? f.shown() : platform::PrinterTestHook::takePrinted()).join('/');
+    if (name == "scratch" || name == "ending" || name == "horizon")
+        return name == "horizon" ? QString::number(f.app->horizonMonths())
+                                 : yes(name == "scratch" ? f.scratch() : platform::ProgramEnding());
+    if (window == nullptr || name == "front")
+        return window ? window->objectName() : "no window";
+    QWidget* c = window->findChild<QWidget*>(name);
+    if (c == nullptr)
+        return "nothing in " + window->objectName();
+    if (auto* label = qobject_cast<QLabel*>(c))
+        return label->text();
+    if (auto* box = qobject_cast<QLineEdit*>(c))
+        return box->text();
+    if (auto* list = qobject_cast<QListWidget*>(c))
+        return Rows(list).join('/');
+    if (auto* menu = qobject_cast<QMenu*>(c)) {
+        QStringList items;
+        for (const QAction* item : menu->actions())
+            items << item->text() + (item->isEnabled() ? "" : " (off)");
+        return items.join('/');
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(c))
+        return QString(c->isEnabled() ? "on" : "off") + (button->isChecked() ? "*" : "");
+    return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description); // a picture
+}
+
+// Carries out a user's steps on the window in front (the modal one, else the shown one),
+// one a turn of the event loop, so a step that opens a modal window goes on inside it;
+// `begin` is the first step, `next` gives the others until "". In typed text "_" is a blank.
+//   click NAME | row LIST N [ctrl|shift] | type BOX TEXT (over what it holds) | key KEYS
+//   enter TEXT|TEXT... (into txtIn(0)... from the focus on, each left with Tab, the fifth
+//   with Enter, until a box keeps the focus) | walk NAME[=TEXT]|... | paste TEXT | close
+//   menu NAME (right click) | pick ACTION (in the open menu) | answer yes|no | printer yes|no
+//   write LINES (in place) | save LINES (renamed over it, as editors save) | touch
+//   delete file|scratch
+//   check NAME=WHAT (as Shows gives it, trimmed) | check NAME~PART
+// Returns the checks that failed and the windows left open at the end, which are closed.
+inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
+                       std::function<void()> begin = {})
+{
+    QStringList failed;
+    bool ended = false, done = false;
+    int waits = 0;
+    QString held;
+    QObject turns; // no turn outlives the run
+    std::function<void()> turn = [&] {
+        QWidget* w = QApplication::activeModalWidget();
+        for (QWidget* top : QApplication::topLevelWidgets())
+            w = w || !top->isVisible() || !top->objectName().startsWith("frm") ? w : top;
+        const QString step = begin || ended   ? QString()
+                             : held.isEmpty() ? next(w).trimmed()
+                                              : std::exchange(held, QString());
+        if (!step.isEmpty() && QApplication::activeWindow() != w && ++waits < 20) {
+            held = step; // keys go where a user's would: to the window in front, once active
+            w->activateWindow();
+            return void(QTimer::singleShot(0, &turns, turn));
+        }
+        waits = 0;
+        ended = ended || (!begin && step.isEmpty());
+        if (ended && (!w || !QApplication::activeModalWidget()))
+            return void(done = true);
+        QTimer::singleShot(0, &turns, turn);
+        if (begin)
+            return std::exchange(begin, nullptr)();
+        if (ended) { // closed without its own reaction (the introduction's would end Kestrow)
+            failed << "left open: " + w->objectName();
+            return qobject_cast<QDialog*>(w) ? qobject_cast<QDialog*>(w)->QDialog::done(0)
+                                             : void(w->close());
+        }
+        const QString verb = step.section(' ', 0, 0), name = step.section(' ', 1, 1),
+                      rest = step.section(' ', 2);
+        const QString text = step.section(' ', 1).replace('_', ' ');
+        QWidget* focus = w && w->focusWidget() ? w->focusWidget() : w;
+        if ((!w && verb != "check") ||
+            (QStringList{"click", "row", "type", "menu"}.contains(verb) &&
+             !w->findChild<QWidget*>(name))) {
+            failed << step + "   but " + Shows(f, w, "front") + " is in front";
+            ended = true; // the script has lost its way
+        } else if (verb == "click") {
+            QTest::mouseClick(Find(w, name), Qt::LeftButton);
+        } else if (verb == "row") {
+            ClickRow(Find<QListWidget>(w, name), rest.section(' ', 0, 0).toInt(),
+                     rest.endsWith("ctrl")    ? Qt::ControlModifier
+                     : rest.endsWith("shift") ? Qt::ShiftModifier
+                                              : Qt::NoModifier);
+        } else if (verb == "type") { // clicks into the box, selects what it holds, types over it
+            QTest::mouseClick(Find(w, name), Qt::LeftButton);
+            QTest::keyClick(Find(w, name), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(Find(w, name), Qt::Key_Backspace);
+            Type(Find(w, name), QString(rest).replace('_', ' '));
+        } else if (verb == "key") { // as the desktop delivers it, so shortcuts see it too
+            // (QTest's own window keys run the event loop, and so the next step, inside.)
+            QWidget* popup = QApplication::activePopupWidget();
+            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+                qt_handleKeyEvent(popup ? popup->windowHandle() : w->windowHandle(), type,
+                                  QKeySequence(name)[0].key(),
+                                  QKeySequence(name)[0].keyboardModifiers());
+        } else if (verb == "menu") {
+            auto* list = qobject_cast<QListWidget*>(Find(w, name));
+            QWidget* at = list ? list->viewport() : Find(w, name);
+            QTest::mouseClick(w->windowHandle(), Qt::RightButton, {},
+                              at->mapTo(w, list ? QPoint(20, 8) : at->rect().center()));
+        } else if (verb == "pick") {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QAction* item = menu ? menu->findChild<QAction*>(name) : nullptr;
+            if (item == nullptr)
+                failed << step + "   but no open menu holds it";
+            else
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        } else if (verb == "enter") {
+            const QStringList parts = text.split('|');
+            for (int i = 0; i < parts.size(); ++i) {
+                QWidget* box = w->findChild<QWidget*>(QStringLiteral("txtIn(%1)").arg(i));
+                if (box != w->focusWidget())
+                    continue;
+                Type(box, parts[i]);
+                QTest::keyClick(box, i == 4 ? Qt::Key_Return : Qt::Key_Tab);
+                if (w->focusWidget() == box)
+                    break;
+            }
+        } else if (verb == "walk") {
+            // Each stop of the Tab order from the focus round to it again, by the name and
+            // description (the tooltip) a screen reader gives; "=TEXT" is typed there.
+            const QStringList stops = text.split('|') << text.section('|', 0, 0);
+            for (const QString& stop : stops) {
+                QWidget* at = w->focusWidget();
+                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(at);
+                if (face->text(QAccessible::Name) != stop.section('=', 0, 0) ||
+                    (!at->toolTip().isEmpty() &&
+                     !face->text(QAccessible::Description).startsWith(at->toolTip())))
+                    failed << "walk met " + face->text(QAccessible::Name) + " for " + stop;
+                Type(at, stop.section('=', 1));
+                if (&stop != &stops.back())
+                    QTest::keyClick(at, Qt::Key_Tab);
+            }
+            for (QWidget* c : w->findChildren<QWidget*>()) // every control inside the window
+                if (c->isVisibleTo(w) &&
+                    !w->rect().contains(QRect(c->mapTo(w, QPoint()), c->size())))
+                    failed << c->objectName() + " lies outside " + w->objectName();
+        } else if (verb == "paste") {
+            QApplication::clipboard()->setText(text);
+            QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
+        } else if (verb == "close") {
+            w->close();
+        } else if (verb == "answer" || verb == "printer") {
+            verb == "answer" ? platform::MessageTestHook::queueAnswer(name == "yes")
+                             : platform::PrinterTestHook::setPrinterAvailable(name == "yes");
+        } else if (verb == "write" || verb == "save") {
+            const QByteArray lines = step.section(' ', 1).replace('/', "\r\n").toUtf8();
+            const QString fresh = verb == "write" ? f.dataPath : f.dataPath + ".new";
+            if (!WriteFile(fresh, lines) ||
+                (fresh != f.dataPath && ::rename(qPrintable(fresh), qPrintable(f.dataPath)) != 0))
+                failed << "could not " + step;
+        } else if (verb == "touch") { // a new time, the same bytes
+            const struct timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
+            ::utimensat(AT_FDCWD, qPrintable(f.dataPath), times, 0);
+        } else if (verb == "delete") {
+            QFile::remove(name == "file" ? f.dataPath : f.tempPath);
+        } else if (verb == "check") {
+            const qsizetype at = step.indexOf(QRegularExpression("[=~]"));
+            const QString what = step.mid(6, at - 6), seen = Shows(f, w, what).trimmed();
+            if (step[at] == '=' ? seen != step.mid(at + 1) : !seen.contains(step.mid(at + 1)))
+                failed << step + "   but " + what + " shows " + seen;
+        } else {
+            failed << "no such step: " + step;
+        }
+    };
+    QTimer::singleShot(0, &turns, turn);
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return failed;
+}
+
+inline QStringList Run(Fixture& f, const QString& script, std::function<void()> begin = {})
+{
+    QStringList steps = script.split(';', Qt::SkipEmptyParts);
+    const auto next = [&steps](QWidget*) {
+        return steps.isEmpty() ? QString() : steps.takeFirst();
+    };
+    return Run(f, next, std::move(begin));
 }
 
 } // namespace tu

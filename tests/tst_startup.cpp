@@ -1,247 +1,313 @@
-// Start-up: the data file made and held open, the introduction screen while it is empty
-// (through the real first-run windows), the horizon, today's date, the report of lines
-// Kestrow cannot use, and a second Kestrow on the same folder.
+// Start-up: the first run, an unreadable clock; damaged files through every month (reported
+// once, nothing changed); odd files and paths, at start-up and at the first change after it.
 #include "app/startup.h"
-#include "core/datastore.h"
-#include "forms/addrecorddialog.h"
+#include "core/notices.h"
+#include "core/text.h"
 #include "forms/introdialog.h"
-#include "modaltest.h"
-#include "teststate.h"
+#include "forms/mainwindow.h"
+#include "forms/savingschart.h"
+#include "testutil.h"
 
 #include <QLabel>
-#include <QPushButton>
-#include <QtTest>
 
-#include <vector>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
-using modaltest::Click;
+using tu::Find;
+
+namespace {
+
+void Click(QWidget* w, const char* name)
+{
+    QTest::mouseClick(tu::Find(w, name), Qt::LeftButton);
+}
+
+// A payment due every month, so every month lists one.
+const QByteArray kRent = "Rent|Sub|2026-06-01|800.00|1", kCar = "Car|Ins|2026-12-10|1234.5|12";
+QByteArray Around(const QByteArray& line)
+{
+    return kRent + "\r\n" + line + "\r\n" + kCar + "\r\n";
+}
+
+const QByteArray kRecords = "Gym|Mem|2026-06-01|30.00|1\r\nRent|Sub|2026-06-03|800.00|1\r\n";
+const QByteArray kGymStepped = QByteArray(kRecords).replace("2026-06-01", "2026-07-01");
+const QString kStepGym = "row lstDue 0; click cmdStep; check shown=";
+
+enum Odd {
+    Pipe,
+    LinkToNothing,
+    LinkElsewhere,
+    FolderNotUtf8,
+    FolderNotWritable,
+    FullDisk,
+    PartialScratch,
+    OtherGroup,
+    LongName,
+    PayBeyond9999,
+    StepBeyond9999
+};
+
+struct Faults : kestrow::FileOps // creating the scratch file, or every write, fails
+{
+    int createError = 0, writeError = 0;
+    int open(const char* path, int flags, mode_t mode) override
+    {
+        const bool fail = createError && (flags & O_CREAT) && std::strstr(path, "xyzzy.tmp");
+        return fail ? (errno = createError, -1) : FileOps::open(path, flags, mode);
+    }
+    ssize_t write(int fd, const void* buf, size_t count) override
+    {
+        return writeError ? (errno = writeError, -1) : FileOps::write(fd, buf, count);
+    }
+};
+
+} // namespace
 
 class TestStartup : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<tu::Fixture> f;
+    std::unique_ptr<MainWindow> main;
+    Faults faults;
+    StartupWindows windows() // as the program wires them
+    {
+        return {[this] { IntroDialog(*f->app).exec(); },
+                [this] { (main = std::make_unique<MainWindow>(*f->app))->show(); }};
+    }
 private slots:
-    void init();
-    void cleanup();
-    void noDataFile();
-    void introductionUntilARecordExists();
-    void firstRunThroughTheWindows();
-    void exitOnFirstRun();
-    void horizon_data();
-    void horizon();
-    void todayFromTheSystemDate();
-    void unusableLinesReportedOnce_data();
-    void unusableLinesReportedOnce();
-    void secondKestrowRefused();
+    void init() { f = std::make_unique<tu::Fixture>(); }
+    void cleanup()
+    {
+        main.reset();
+        f.reset();
+        faults = Faults();
+    }
 
-private:
-    QStringList shown() { return platform::MessageTestHook::takeShown(); }
-    // Windows that only count, in the order they were shown.
-    StartupWindows countingWindows(std::function<void()> introduction = {});
+    // No data file: the introduction comes back until a payment is added; Exit on the first
+    // run takes the empty file away without a question.
+    void firstRun()
+    {
+        bool started = false;
+        QStringList failed = tu::Run(
+            *f,
+            "check file=; click cmdContinue; check front=frmAdd; click cmdCancel; key Return;"
+            "enter _Car_insurance_|Sub|2026-6-1|1234.5|240; key Esc; check front=frmMain;"
+            "check lstDue=1 2026-06-01 1,234.50  Sub  Car insurance; check horizon=240;"
+            "check file=Car insurance|Sub|2026-06-01|1,234.50|240/; check shown=",
+            [&] { started = Main(*f->app, windows()); });
+        main.reset();
+        QVERIFY(started && f->app->data().removeFile());
+        failed += tu::Run(*f, "click cmdQuit; check ending=yes; check file=<missing>; check shown=",
+                          [&] { started = Main(*f->app, windows()); });
+        QVERIFY2(failed.isEmpty() && !started && !main, qPrintable(failed.join('\n')));
+    }
 
-    std::unique_ptr<modaltest::Folder> folder_;
-    QStringList order_;
+    // A clock that cannot be read ends start-up with a message and no window.
+    void refused()
+    {
+        platform::SetSystemDateForTesting("2026-12-05");
+        bool started = true; // within the runner, so a real message box would be closed
+        QVERIFY(tu::Run(*f, "", [&] { started = Main(*f->app, {}); }).isEmpty() && !started);
+        QVERIFY(f->shown() ==
+                QStringList{"Kestrow cannot read today's date from the system clock."});
+    }
+
+    void damagedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("report"); // how the one message starts
+        const auto row = [](const char* name, const QByteArray& contents, const char* report = "") {
+            QTest::newRow(name) << contents << QString(report);
+        };
+        row("empty file", "");
+        row("CR only", "\r\r\r", "Lines 1, 2, 3 of");
+        row("no final line end", kRent + "\r\n" + kCar);
+        row("1 MB line", Around(QByteArray(1 << 20, 'x')), "Line 2 of");
+        row("1 MB name", Around(QByteArray(1 << 20, 'N') + "|S|2026-06-03|5|1"));
+        row("NUL bytes", Around(QByteArray("Ga\0s|S\0|2026-06-05|5|1\r\n\0\0", 26)), "Line 3 of");
+        row("invalid UTF-8", Around("Caf\xc3|S\xff|2026-06-07|5|1\r\n\xfe\xff\xc0\xaf"),
+            "Line 3 of");
+        QByteArray many; // spread over ten years, so every month lists as many
+        for (int i = 0; i < 100000; ++i)
+            many += QStringLiteral("P%1|T|%2-%3-01|%4.25|120\n")
+                        .arg(i)
+                        .arg(2026 + (5 + i % 120) / 12)
+                        .arg((5 + i % 120) % 12 + 1, 2, 10, QChar('0'))
+                        .arg(1 + i % 5000)
+                        .toLatin1();
+        row("100,000 lines", many);
+        row("more than twenty unusable lines", QByteArray("x\n").repeated(23) + kRent,
+            "Lines 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, and 3 "
+            "more of");
+        for (const char* odd : {"5|0", "5|-1", "5|99999999999", "1e308|1", "nan|1", "inf|1"})
+            row(odd, Around(QByteArray("Odd|S|2026-06-01|") + odd), "Line 2 of");
+        for (const char* odd : {"-0|1", "1,2,3|1", "5|240", "5|32767", "5|1|card 7|x"})
+            row(odd, Around(QByteArray("Odd|S|2026-06-04|") + odd));
+        // Month 0 counts as the month before January: moved on to today it is 2026-06-00.
+        for (const char* date : {"0000-00-00", "9999-12-31"})
+            row(date, Around(QByteArray("Odd|S|") + date + "|5|1"));
+        for (const char* date : {"2026-1-1-1", "--", "999-06-01", "20266-06-01", "2026-13"})
+            row(date, Around(QByteArray("Odd|S|") + date + "|5|1"), "Line 2 of");
+        row("four fields", Around("Odd|S|2026-06-01|5"), "Line 2 of");
+        row("everything at once",
+            QByteArray("\r\n|||||\r\nOdd|S|2026-06-01|nan|0\n") + '\0' + "\r" + kRent + "\n" +
+                QByteArray(70000, '|') + "\r" + kCar,
+            "Lines 1, 2, 3, 4, 6 of");
+    }
+    void damagedFiles()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, report);
+        // On an empty file the introduction comes first; there the user adds one payment.
+        const QByteArray expected = contents.isEmpty() ? kRent + "\r\n" : contents;
+        QVERIFY(f->write(contents));
+        QVERIFY(Main(*f->app, {[this] { QVERIFY(f->app->data().append(kRent.toStdString())); },
+                               windows().showMain}));
+        const QString shown = f->shown().join(' ');
+        QVERIFY2(report.isEmpty() ? shown.isEmpty() : shown.startsWith(report), qPrintable(shown));
+
+        // Every month to the horizon (by years where it is long or the file huge), with marker.
+        MainWindow* w = main.get();
+        const int horizon = f->app->horizonMonths();
+        for (int offset = 0, step = 1; offset <= horizon; offset += step) {
+            QCOMPARE(Find<QLabel>(w, "labE")->text(),
+                     QDate(2026, 6, 1).addMonths(offset).toString("'Payments due in 'yyyy-MM"));
+            for (const ChartLine& line : Find<SavingsChart>(w, "picGraph")->plan().lines)
+                QVERIFY(line.colour != chartcolours::Marker || line.x1 == offset);
+            QCOMPARE(Find(w, "cmdNextYr")->isEnabled(), offset + 12 <= horizon);
+            step =
+                offset + 12 <= horizon && (horizon > 240 || expected.size() > (1 << 21)) ? 12 : 1;
+            Click(w, step == 12 ? "cmdNextYr" : "cmdNext");
+        }
+        QVERIFY(!Find(w, "cmdNext")->isEnabled() && Find(w, "cmdPrevYr")->isEnabled());
+        Click(w, "cmdZero");
+        QVERIFY(!Find(w, "cmdPrev")->isEnabled() && f->bytes() == expected);
+        QVERIFY(!f->scratch() && f->shown().isEmpty());
+    }
+
+    void oddFiles_data()
+    {
+        QTest::addColumn<int>("odd");
+        QTest::addColumn<QString>("script"); // the first change after start-up
+        QTest::newRow("a named pipe in the data file's place") << int(Pipe) << "";
+        QTest::newRow("a link that leads nowhere") << int(LinkToNothing) << "";
+        QTest::newRow("a link to a file in another folder") << int(LinkElsewhere) << kStepGym;
+        QTest::newRow("a folder name that is not UTF-8") << int(FolderNotUtf8) << kStepGym;
+        QTest::newRow("a folder where nothing can be created") << int(FolderNotWritable) << "";
+        // Rent: Gym's line is written before the dialog would open.
+        QTest::newRow("a full disk before Pay's dialog")
+            << int(FullDisk)
+            << "row lstDue 1; click cmdPay; check front=frmMain; check shown~" +
+                   QString::fromLocal8Bit(std::strerror(ENOSPC));
+        QTest::newRow("a scratch copy of part of the file") << int(PartialScratch) << kStepGym;
+        QTest::newRow("a file of another group") << int(OtherGroup) << kStepGym;
+        // The lists show a sensible part of the name; the edit form keeps all of it.
+        QTest::newRow("a name of two megabytes")
+            << int(LongName)
+            << "click cmdEdit; row lstDisplay 1; click cmdEdit; type txtIn(0) Short;"
+               "click cmdAccept; click cmdDone";
+        QTest::newRow("Pay beyond the year 9999")
+            << int(PayBeyond9999)
+            << "row lstDue 0; click cmdPay; check front=frmMain; check shown~10000-06-15,";
+        QTest::newRow("Step beyond the year 9999")
+            << int(StepBeyond9999) << "row lstDue 0; click cmdStep; check shown~10000-01-01,";
+    }
+    void oddFiles()
+    {
+        QFETCH(int, odd);
+        QFETCH(QString, script);
+        std::string folder = f->dir.path().toStdString() + "/program";
+        if (odd == FolderNotUtf8)
+            folder += " \xff\xfe";
+        QCOMPARE(::mkdir(folder.c_str(), 0755), 0);
+        const std::string data = folder + "/Kestrow.txt", temp = folder + "/xyzzy.tmp";
+        const std::string target = f->dir.path().toStdString() + "/target.txt";
+        platform::SetProgramFolderForTesting(folder);
+        f->app->useFileOps(faults);
+        QByteArray contents = kRecords, after = script == kStepGym ? kGymStepped : kRecords;
+        QString said;
+        gid_t group = gid_t(-1);
+        switch (Odd(odd)) {
+        case Pipe:
+            QCOMPARE(::mkfifo(data.c_str(), 0644), 0);
+            said = QString::fromStdString(kestrow::notices::NotAPlainFile(data, S_IFIFO));
+            break;
+        case LinkToNothing:
+            QCOMPARE(::symlink(target.c_str(), data.c_str()), 0);
+            said = QString::fromStdString(kestrow::notices::DanglingLink(data, target));
+            break;
+        case LinkElsewhere:
+            QVERIFY(std::ofstream(target) << contents.constData());
+            QCOMPARE(::symlink(target.c_str(), data.c_str()), 0);
+            break;
+        case FolderNotWritable:
+            faults.createError = EROFS;
+            said = QString::fromStdString(
+                kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS), true));
+            break;
+        case PartialScratch:
+            QVERIFY(std::ofstream(temp) << kRecords.constData() << "Car|Su");
+            contents.clear();
+            said =
+                QString::fromStdString(kestrow::notices::RestoredFromScratch(data, temp, 2, true));
+            break;
+        case OtherGroup: { // root hands the file to nobody:users, others to a group of theirs
+            gid_t groups[64];
+            for (int i = 0, n = ::getgroups(64, groups); i < n; ++i)
+                group = groups[i] != ::getegid() ? groups[i] : group;
+            if ((group = ::geteuid() == 0 ? 100 : group) == gid_t(-1))
+                QSKIP("the user belongs to no second group");
+            break;
+        }
+        case LongName:
+            contents = after = kRecords + QByteArray(2'000'000, 'N') + "|Sub|2026-06-02|5.00|1\r\n";
+            break;
+        case PayBeyond9999:
+        case StepBeyond9999:
+            platform::SetSystemDateForTesting(odd == PayBeyond9999 ? "06-15-9999" : "12-15-9999");
+            contents = after = odd == PayBeyond9999 ? "Far|Sub|9999-06-01|10.00|12\r\n"
+                                                    : "Far|Sub|9999-12-01|10.00|1\r\n";
+            break;
+        default:
+            break;
+        }
+        if (!contents.isEmpty() && odd != LinkElsewhere && odd != Pipe && odd != LinkToNothing)
+            QVERIFY(std::ofstream(data) << contents.constData()); // may not be UTF-8
+        if (odd == OtherGroup)
+            QCOMPARE(::chown(data.c_str(), ::geteuid() == 0 ? 65534 : uid_t(-1), group), 0);
+
+        // Start-up must neither wait for ever on a pipe nor show the introduction here.
+        bool started = false;
+        const StartupWindows windows{
+            [] { QFAIL("the introduction"); },
+            [this] { (main = std::make_unique<MainWindow>(*f->app))->show(); }};
+        QStringList failed = tu::Run(*f, "", [&] { started = Main(*f->app, windows); });
+        QCOMPARE(started, !script.isEmpty() || odd == FolderNotWritable);
+        QCOMPARE(f->shown(), said.isEmpty() ? QStringList() : QStringList{said});
+        faults.writeError = odd == FullDisk ? ENOSPC : 0;
+        if (!script.isEmpty())
+            failed += tu::Run(*f, script);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
+        if (odd == FolderNotWritable || odd == Pipe || odd == LinkToNothing) {
+            QVERIFY(!std::filesystem::exists(target));
+            return;
+        }
+        std::ifstream written(odd == LinkElsewhere ? target : data);
+        QCOMPARE(QByteArray::fromStdString({std::istreambuf_iterator<char>(written), {}}), after);
+        QVERIFY(!std::filesystem::exists(temp));
+        if (odd == LinkElsewhere)
+            QCOMPARE(std::filesystem::read_symlink(data).string(), target);
+        if (odd == LongName) {
+            for (const QString& row : tu::Rows(tu::Find<QListWidget>(main.get(), "lstDue")))
+                QVERIFY(std::size_t(row.size()) < kestrow::kLongestShown + 50);
+        }
+        struct stat st = {};
+        QVERIFY(odd != OtherGroup || (::stat(data.c_str(), &st) == 0 && st.st_gid == group));
+    }
 };
-
-void TestStartup::init()
-{
-    folder_ = std::make_unique<modaltest::Folder>();
-    modaltest::Begin(*folder_);
-    order_.clear();
-}
-
-void TestStartup::cleanup()
-{
-    modaltest::End();
-    folder_.reset();
-}
-
-StartupWindows TestStartup::countingWindows(std::function<void()> introduction)
-{
-    StartupWindows windows;
-    windows.showIntroduction = [this, introduction] {
-        order_ << QStringLiteral("intro");
-        if (introduction)
-            introduction();
-    };
-    windows.showMain = [this] { order_ << QStringLiteral("main"); };
-    return windows;
-}
-
-void TestStartup::noDataFile()
-{
-    QVERIFY(!folder_->exists());
-    bool emptyFileAtIntro = false;
-    const bool running =
-        Main(teststate::State(), countingWindows([&] {
-                 emptyFileAtIntro = folder_->exists() && folder_->contents().isEmpty();
-                 QVERIFY(teststate::State().data().append("Rent|Sub|2026-07-01|800.00|1"));
-             }));
-    QVERIFY(running);
-    QVERIFY(emptyFileAtIntro);
-    QCOMPARE(order_, (QStringList{"intro", "main"}));
-    QCOMPARE(QString::fromStdString(teststate::State().data().dataFile()), folder_->dataPath());
-    QVERIFY(teststate::State().hasData());
-}
-
-void TestStartup::introductionUntilARecordExists()
-{
-    // Leaving the add-record form without a record brings the introduction back, as
-    // often as it happens.
-    QVERIFY(folder_->write(QByteArray()));
-    int shownSoFar = 0;
-    QVERIFY(Main(teststate::State(), countingWindows([&] {
-                     if (++shownSoFar == 3)
-                         QVERIFY(teststate::State().data().append("Rent|Sub|2026-07-01|800.00|1"));
-                 })));
-    QCOMPARE(order_, (QStringList{"intro", "intro", "intro", "main"}));
-}
-
-void TestStartup::firstRunThroughTheWindows()
-{
-    modaltest::Watchdog watchdog;
-    int intros = 0;
-    int adds = 0;
-    bool mainShown = false;
-
-    // Second showing: Enter for "Continue", one payment, Esc for "Finished".
-    std::function<void(IntroDialog*)> second = [&](IntroDialog* intro) {
-        ++intros;
-        modaltest::WhenShown<AddRecordDialog>([&](AddRecordDialog* add) {
-            ++adds;
-            QTest::keyClicks(add->txtIn[0], " Car insurance ");
-            QTest::keyClick(add->txtIn[0], Qt::Key_Tab);
-            QTest::keyClicks(add->txtIn[1], "Sub");
-            QTest::keyClick(add->txtIn[1], Qt::Key_Tab);
-            QTest::keyClicks(add->txtIn[2], "2026-3-1");
-            QTest::keyClick(add->txtIn[2], Qt::Key_Tab);
-            QTest::keyClicks(add->txtIn[3], "1234.5");
-            QTest::keyClick(add->txtIn[3], Qt::Key_Tab);
-            QTest::keyClicks(add->txtIn[4], "240");
-            QTest::keyClick(add->txtIn[4], Qt::Key_Return);
-            QTest::keyClick(add->txtIn[0], Qt::Key_Escape);
-        });
-        QTest::keyClick(intro->focusWidget(), Qt::Key_Return);
-    };
-    // First showing: "Continue", then "Finished" at once.
-    modaltest::WhenShown<IntroDialog>([&](IntroDialog* intro) {
-        ++intros;
-        modaltest::WhenShown<AddRecordDialog>([&](AddRecordDialog* add) {
-            ++adds;
-            modaltest::WhenShown<IntroDialog>(second);
-            Click(add->cmdCancel);
-        });
-        Click(intro->cmdContinue);
-    });
-
-    StartupWindows windows;
-    windows.showIntroduction = [] {
-        IntroDialog intro(teststate::State());
-        intro.exec();
-    };
-    windows.showMain = [&] { mainShown = true; };
-    QVERIFY(Main(teststate::State(), windows));
-
-    QVERIFY(!watchdog.fired());
-    QCOMPARE(intros, 2);
-    QCOMPARE(adds, 2);
-    QVERIFY(mainShown);
-    QCOMPARE(folder_->contents(), QByteArray("Car insurance|Sub|2026-03-01|1,234.50|240\r\n"));
-    QCOMPARE(int(teststate::State().horizonMonths()), 240);
-    QCOMPARE(shown(), QStringList{});
-}
-
-void TestStartup::exitOnFirstRun()
-{
-    modaltest::Watchdog watchdog;
-    modaltest::WhenShown<IntroDialog>([](IntroDialog* intro) { Click(intro->cmdQuit); });
-    StartupWindows windows;
-    windows.showIntroduction = [] {
-        IntroDialog intro(teststate::State());
-        intro.exec();
-    };
-    bool mainShown = false;
-    windows.showMain = [&] { mainShown = true; };
-    QVERIFY(!Main(teststate::State(), windows));
-    QVERIFY(!watchdog.fired());
-    QVERIFY(!mainShown);
-    QVERIFY(platform::ProgramEnding());
-    QVERIFY(!folder_->exists()); // the empty file goes without a question
-    QCOMPARE(shown(), QStringList{});
-}
-
-void TestStartup::horizon_data()
-{
-    QTest::addColumn<QByteArray>("contents");
-    QTest::addColumn<int>("horizon");
-    QTest::newRow("largest 36") << QByteArray("A|S|2026-01-01|5|36\r\nB|S|2026-01-01|5|12\r\n")
-                                << 120;
-    QTest::newRow("largest 240") << QByteArray("A|S|2026-01-01|5|36\r\nB|S|2026-01-01|5|240\r\n")
-                                 << 240;
-    QTest::newRow("unusable line skipped")
-        << QByteArray("A|S|2026-01-01|5|36\r\nB|S|2026-01-01|x|999\r\n") << 120;
-    QTest::newRow("last line without line end") << QByteArray("A|S|2026-01-01|5|121") << 121;
-}
-
-void TestStartup::horizon()
-{
-    QFETCH(QByteArray, contents);
-    QFETCH(int, horizon);
-    QVERIFY(folder_->write(contents));
-    QVERIFY(Main(teststate::State(), countingWindows()));
-    QCOMPARE(order_, QStringList{"main"});
-    QCOMPARE(int(teststate::State().horizonMonths()), horizon);
-}
-
-void TestStartup::todayFromTheSystemDate()
-{
-    QVERIFY(folder_->write("A|S|2026-01-01|5|1\r\n"));
-    platform::SetSystemDateForTesting(QStringLiteral("12-05-2026"));
-    QVERIFY(Main(teststate::State(), countingWindows()));
-    QCOMPARE(teststate::State().todayDate(), std::string("2026-12-05"));
-    QCOMPARE(int(teststate::State().todayMonth()), 12);
-}
-
-void TestStartup::unusableLinesReportedOnce_data()
-{
-    QTest::addColumn<QByteArray>("contents");
-    QTest::addColumn<QString>("numbers");
-    QTest::newRow("one") << QByteArray("A|S|2026-01-01|5|1\r\nbroken\r\n") << "Line 2 of ";
-    QTest::newRow("two") << QByteArray("A|S|2026-01-01|5|1\r\nbroken\r\nB|S|2026-01-01|5|1\r\n"
-                                       "C|S|2026-13|5|1\r\n")
-                         << "Lines 2, 4 of ";
-    // Records in form, but no month can show them: counted with the broken lines, in order.
-    QTest::newRow("years of three and five digits")
-        << QByteArray("A|S|999-01-01|5|1\r\nbroken\r\nB|S|2026-01-01|5|1\r\n"
-                      "C|S|20261-01-01|5|1\r\n")
-        << "Lines 1, 2, 4 of ";
-}
-
-void TestStartup::unusableLinesReportedOnce()
-{
-    QFETCH(QByteArray, contents);
-    QFETCH(QString, numbers);
-    QVERIFY(folder_->write(contents));
-    QVERIFY(Main(teststate::State(), countingWindows()));
-    const QStringList messages = shown();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY2(messages[0].startsWith(numbers), qPrintable(messages[0]));
-    QCOMPARE(order_, QStringList{"main"});
-    QCOMPARE(folder_->contents(), contents); // kept as they are
-}
-
-void TestStartup::secondKestrowRefused()
-{
-    QVERIFY(folder_->write("A|S|2026-01-01|5|1\r\n"));
-    const std::string dataFile = QFile::encodeName(folder_->dataPath()).toStdString();
-    kestrow::DataStore first(dataFile, dataFile + ".tmp");
-    QVERIFY(first.open());
-    QVERIFY(!Main(teststate::State(), countingWindows()));
-    QCOMPARE(order_, QStringList{});
-    const QStringList messages = shown();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY2(messages[0].contains(QStringLiteral("already running")), qPrintable(messages[0]));
-    QVERIFY(!platform::ProgramEnding());
-}
 
 QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"

@@ -1,0 +1,216 @@
+// The forms as a user drives them (see tu::Run): one table through both record forms; the add
+// form's checks per key; the edit form, introduction and change-amount dialog; their walks.
+#include "forms/addrecorddialog.h"
+#include "forms/changeamountdialog.h"
+#include "forms/editrecorddialog.h"
+#include "forms/introdialog.h"
+#include "testutil.h"
+
+class TestForms : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<tu::Fixture> f;
+
+private slots:
+    void init() { f = std::make_unique<tu::Fixture>(); }
+    void cleanup() { f.reset(); }
+
+    // "Rent|Sub|date|amount|months" as the add form appends it ";" as the edit form writes it
+    // (the date moved on); a refused record leaves the file and the edit form open.
+    void bothForms_data()
+    {
+        QTest::addColumn<QString>("stored");
+        const auto row = [](const char* typed, const char* stored) {
+            QTest::newRow(typed) << QString(stored);
+        };
+        row("2026-7-1 1234.5 12", "2026-07-01|1,234.50|12;2026-07-01|1,234.50|12");
+        row("0999-3-1 .5 12", "0999-03-01|.50|12;2026-03-01|.50|12");
+        row("2026-3-31 0 1", "2026-03-31|.00|1;2026-06-30|.00|1");
+        row("2026-7-1 007 32767", "2026-07-01|7.00|32767;2026-07-01|7.00|32767");
+        for (const char* typed :
+             {"999-3-1 5 12", "12026-3-1 5 12", "2026-13-1 5 12", "2026-3-0 5 12", "2026-3-32 5 12",
+              "2026-3-99999 5 12", "2026-3 5 12", "2026--1 5 12", "2026-7-1 1.2.3 12",
+              "2026-7-1 . 12", "2026-7-1 5 0", "2026-7-1 5 32768", "2026-7-1 5 999999999999",
+              "0001-3-1 5 32767"})
+            row(typed, "");
+    }
+    void bothForms()
+    {
+        QFETCH(QString, stored);
+        const QStringList texts = (QString("Rent Sub ") + QTest::currentDataTag()).split(' ');
+        QVERIFY(f->open(""));
+        AddRecordDialog add(*f->app);
+        QStringList failed =
+            tu::Run(*f, "enter " + texts.join('|') + "; close", [&] { add.exec(); });
+        QCOMPARE(QString(f->bytes()),
+                 stored.isEmpty() ? "" : "Rent|Sub|" + stored.section(';', 0, 0) + "\r\n");
+        const QByteArray old = "Old|Mem|2026-01-01|5.00|1\r\n";
+        QVERIFY(f->open(old));
+        EditRecordDialog edit(*f->app, 1);
+        QString script;
+        for (int i = 0; i < 5; ++i)
+            script += QStringLiteral("type txtIn(%1) %2;").arg(i).arg(texts[i]);
+        failed += tu::Run(
+            *f,
+            script + "click cmdAccept; check scratch=" + (stored.isEmpty() ? "yes; close" : "no"),
+            [&] { edit.exec(); });
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
+        QCOMPARE(QString(f->bytes()),
+                 stored.isEmpty() ? old : "Rent|Sub|" + stored.section(';', 1) + "\r\n");
+    }
+
+    void scripts_data()
+    {
+        QTest::addColumn<QString>("form"); // the window and its arguments
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("script"); // see tu::Run
+        QTest::addColumn<QString>("closed"); // how the window closed
+        const auto row = [](const QString& name, const char* form, const QByteArray& file,
+                            const QString& script, const char* closed) {
+            QTest::newRow(qPrintable(name)) << QString(form) << file << script << QString(closed);
+        };
+        // What a box of the add form holds after typing or pasting into it, and the message.
+        const auto key = [&](const char* name, const char* script) {
+            row(name, "frmAdd", "", QString(script) + "; key Esc", "rejected");
+        };
+        key("letter in the date",
+            "type txtIn(2) 2026a; check txtIn(2)=2026; check shown=Invalid character in date");
+        key("comma in the amount",
+            "type txtIn(3) 1,2; check txtIn(3)=12; check shown=Invalid character in amount");
+        key("bar in the name", "type txtIn(0) a|b; check txtIn(0)=ab;"
+                               "check shown=The character | cannot be used");
+        key("accents in the type",
+            "type txtIn(1) \u00e9t\u00e9; check txtIn(1)=\u00e9t\u00e9; check shown=");
+        key("letters pasted into the amount", "click txtIn(3); paste 12abc; check txtIn(3)=;"
+                                              "check shown=Invalid character in amount");
+        key("line break pasted into the name",
+            "click txtIn(0); paste Car\r\ninsurance; check txtIn(0)=Car  insurance");
+        key("tab pasted into the type",
+            "click txtIn(1); paste S\tb; check txtIn(1)=S b; check shown=");
+        // Records follow one another, blanks around a name dropped, even after the data file
+        // vanished; a longer period raises the horizon. Type is three characters, not bytes.
+        // A refused box keeps the focus and clicks meanwhile do nothing. A paste beside the
+        // commas of the amount is checked for what it adds only.
+        for (const char* way : {"click cmdCancel", "key Esc", "close"})
+            row(QString("add form, ") + way, "frmAdd", "",
+                "enter __First__|S_b|2026-1-1|1|120; check file=First|S b|2026-01-01|1.00|120/;"
+                "delete file; enter Second|\u00c9t\u00e9|2026-2-2|2|240; enter Rent|Subs;"
+                "check shown=Type can have only three characters; enter |Sub|2026-3;"
+                "click cmdUseIt; click cmdCancel; click txtIn(4); key Backtab; check shown="
+                "Invalid date/Invalid date/Invalid date/Invalid date/Invalid date;"
+                "type txtIn(2) 2026-3-1; enter ||||12; check shown=Entry 3 is null;"
+                "enter |||1234; click txtIn(3); key Home; key Right; paste 5; paste x;"
+                "check shown=Invalid character in amount; check txtIn(3)=15,234.00;"
+                "check horizon=240; check front=frmAdd;" +
+                    QString(way) + "; check file=Second|\u00c9t\u00e9|2026-02-02|2.00|240/",
+                "rejected");
+        // One rewrite, the lines before the record in the scratch file; Cancel, Esc and the close
+        // box leave the file byte for byte; a failed save leaves file and form to try again.
+        const QByteArray three = "Gas|Sub|2026-07-01|40.00|1/Rent|Sub|2025-03-01|500|1/Tax|S|d|3|1";
+        for (const char* way :
+             {"key Tab; check shown=Invalid date; click cmdCancel", "key Esc", "close"})
+            row(QString("edit form, ") + way, "frmChange 3", three,
+                "type txtIn(2) 2026/7/1;" + QString(way) +
+                    "; check scratch=no; check file=" + three,
+                "rejected");
+        row("edit form, accept", "frmChange 2", three,
+            "walk Name|Type|Date|Amount|Duration|Accept|Cancel; check txtIn(0)=Rent;"
+            "check txtIn(2)=2025-03-01; check scratch=yes;"
+            "type txtIn(0) _Caf\u00e9_; type txtIn(1) Memb; type txtIn(3) 1234.5; delete scratch;"
+            "key Return; check shown~Kestrow.txt; check file=" +
+                three +
+                "; key Return;"
+                "check scratch=no; check file=Gas|Sub|2026-07-01|40.00|1/"
+                " Caf\u00e9 |Memb|2026-06-01|1,234.50|1/Tax|S|d|3|1/",
+            "accepted");
+        row("introduction, Continue", "frmIntro", "",
+            "key Return; check front=frmAdd; enter Rent|Sub|2026-7-1|800|1; "
+            "key Esc;"
+            "check file=Rent|Sub|2026-07-01|800.00|1/; check ending=no",
+            "accepted");
+        // Exit (or Esc) ends the program and removes the data file, asking when it holds any.
+        const char* const rent = "Rent|Sub|2026-07-01|800.00|1/";
+        row("introduction, Exit", "frmIntro", "",
+            "click cmdQuit; check ending=yes; check file=<missing>", "rejected");
+        row("introduction, Esc, Yes", "frmIntro", rent,
+            "answer yes; key Esc; check shown=Do you really want to clear the data?;"
+            "check ending=yes; check file=<missing>",
+            "rejected");
+        // But not a file changed outside Kestrow since it was read.
+        row("introduction, Exit after an outside edit", "frmIntro", "",
+            "save Rent|Sub|2026-07-01|800.00|1/; answer yes; click cmdQuit; check ending=yes;"
+            "check shown~Kestrow has not deleted the data file; check file=Rent|Sub|2026-07-01|"
+            "800.00|1/",
+            "rejected");
+        // The keyboard walk; leaving a box checks it, so the walk fills each box.
+        row("add form, walk", "frmAdd", "",
+            "walk Name=Rent|Type=Sub|Date=2026-07-01|Amount=45|Duration=12|Use this entry|Finished;"
+            "key Esc",
+            "rejected");
+        // Each press of Add and Sub starts from the box; only Change hands the amount over;
+        // Enter in the box does nothing: the dialog has no default button.
+        const auto dollar = [&](const char* steps, const char* form, const char* closed) {
+            row(steps, form, "", steps, closed);
+        };
+        dollar("check labA~in 1 month, enter it here; check txtChange=1,000.00; key Return",
+               "frmChangeDollar 1 1000", "accepted 1000"); // Change has the focus
+        dollar(
+            "walk Change|NoChange|If you want to change the dollar amount for the payment due in "
+            "3 months, enter it here|Add 5%|Add 10%|Add 15%|Add 20%|Add 25%|Check to reduce "
+            "amount; click chkAddSub; click cmdIncrease(4);"
+            "check txtChange=150.00; click cmdNoChange",
+            "frmChangeDollar 3 200", "rejected 200");
+        dollar(
+            "click cmdIncrease(1); click cmdIncrease(1); check txtChange=121.00; click cmdChange",
+            "frmChangeDollar 3 100", "accepted 121");
+        dollar("click cmdIncrease(1); click chkAddSub; click cmdIncrease(1);"
+               "check txtChange=99.00; key Esc",
+               "frmChangeDollar 3 100", "rejected 100");
+        dollar("click cmdIncrease(3); check txtChange=1,481.40; type txtChange _2,500.75_;"
+               "key Return; check front=frmChangeDollar; click cmdChange",
+               "frmChangeDollar 3 1234.5", "accepted 2500.75");
+        dollar("type txtChange ten; click cmdIncrease(0); check shown=Invalid amount;"
+               "check txtChange=ten; type txtChange 1.2.3; click cmdChange;"
+               "check shown=Invalid amount; close",
+               "frmChangeDollar 3 42", "rejected 42");
+    }
+    void scripts()
+    {
+        QFETCH(QString, form);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, script);
+        QFETCH(QString, closed);
+        QVERIFY(f->open(file.replace("/", "\r\n")));
+        const QStringList arg = form.split(' ');
+        const std::unique_ptr<QDialog> d(
+            arg[0] == "frmAdd"      ? static_cast<QDialog*>(new AddRecordDialog(*f->app))
+            : arg[0] == "frmChange" ? new EditRecordDialog(*f->app, arg[1].toInt())
+            : arg[0] == "frmIntro"
+                ? static_cast<QDialog*>(new IntroDialog(*f->app))
+                : new ChangeAmountDialog("Rent", arg[1].toInt(), arg[2].toDouble()));
+        const QStringList failed = tu::Run(*f, script, [&] { d->exec(); });
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
+        const auto* dollar = qobject_cast<ChangeAmountDialog*>(d.get());
+        QCOMPARE(QString(d->result() ? "accepted" : "rejected") +
+                     (dollar ? " " + QString::number(dollar->amount()) : ""),
+                 closed);
+    }
+
+    // The whole introduction can be read, however the desktop's font runs; the icon is drawn.
+    void introTextsFit()
+    {
+        IntroDialog intro(*f->app);
+        for (const char* name : {"labA", "labB"}) {
+            const auto* label = tu::Find<QLabel>(&intro, name);
+            const int wrap = label->wordWrap() ? Qt::TextWordWrap : 0;
+            const QRect needed = label->fontMetrics().boundingRect(
+                QRect(0, 0, label->width(), 100000), int(label->alignment()) | wrap, label->text());
+            QVERIFY2(label->rect().contains(needed) && label->text().size() > 50, name);
+        }
+        const QImage icon = tu::Find<QLabel>(&intro, "imgIcon")->pixmap().toImage();
+        QVERIFY(icon.pixelColor(icon.rect().center()).alpha() > 0);
+    }
+};
+
+QTEST_MAIN(TestForms)
+#include "tst_forms.moc"

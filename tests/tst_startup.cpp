@@ -36,27 +36,20 @@ const QByteArray kRecords = "Gym|Mem|2026-06-01|30.00|1\r\nRent|Sub|2026-06-03|8
 const QByteArray kGymStepped = QByteArray(kRecords).replace("2026-06-01", "2026-07-01");
 const QString kStepGym = "row lstDue 0; click cmdStep; check shown=";
 
-enum Odd {
-    Pipe,
-    LinkToNothing,
-    LinkElsewhere,
-    FolderNotUtf8,
-    FolderNotWritable,
-    FullDisk,
-    PartialScratch,
-    OtherGroup,
-    LongName,
-    PayBeyond9999,
-    StepBeyond9999
-};
+enum Odd { Pipe, LinkToNothing, LinkElsewhere, FolderNotUtf8, FolderNotWritable, FullDisk };
+enum { ReadError = FullDisk + 1, PartialScratch, OtherGroup, LongName, PayPast9999, StepPast9999 };
 
-struct Faults : kestrow::FileOps // creating the scratch file, or every write, fails
+struct Faults : kestrow::FileOps // creating the scratch file, every write or read fails
 {
-    int createError = 0, writeError = 0;
+    int createError = 0, writeError = 0, readError = 0;
     int open(const char* path, int flags, mode_t mode) override
     {
         const bool fail = createError && (flags & O_CREAT) && std::strstr(path, "xyzzy.tmp");
         return fail ? (errno = createError, -1) : FileOps::open(path, flags, mode);
+    }
+    ssize_t pread(int fd, void* buf, size_t count, off_t at) override
+    {
+        return readError ? (errno = readError, -1) : FileOps::pread(fd, buf, count, at);
     }
     ssize_t write(int fd, const void* buf, size_t count) override
     {
@@ -202,6 +195,8 @@ private slots:
             << int(FullDisk)
             << "row lstDue 1; click cmdPay; check front=frmMain; check shown~" +
                    QString::fromLocal8Bit(std::strerror(ENOSPC));
+        QTest::newRow("a read error as the entries open")
+            << int(ReadError) << "click cmdEdit; check shown~Input/output error; click cmdDone";
         QTest::newRow("a scratch copy of part of the file") << int(PartialScratch) << kStepGym;
         QTest::newRow("a file of another group") << int(OtherGroup) << kStepGym;
         // The lists show a sensible part of the name; the edit form keeps all of it.
@@ -210,10 +205,10 @@ private slots:
             << "click cmdEdit; row lstDisplay 1; click cmdEdit; type txtIn(0) Short;"
                "click cmdAccept; click cmdDone";
         QTest::newRow("Pay beyond the year 9999")
-            << int(PayBeyond9999)
+            << int(PayPast9999)
             << "row lstDue 0; click cmdPay; check front=frmMain; check shown~10000-06-15,";
         QTest::newRow("Step beyond the year 9999")
-            << int(StepBeyond9999) << "row lstDue 0; click cmdStep; check shown~10000-01-01,";
+            << int(StepPast9999) << "row lstDue 0; click cmdStep; check shown~10000-01-01,";
     }
     void oddFiles()
     {
@@ -230,7 +225,7 @@ private slots:
         QByteArray contents = kRecords, after = script == kStepGym ? kGymStepped : kRecords;
         QString said;
         gid_t group = gid_t(-1);
-        switch (Odd(odd)) {
+        switch (odd) {
         case Pipe:
             QCOMPARE(::mkfifo(data.c_str(), 0644), 0);
             said = QString::fromStdString(kestrow::notices::NotAPlainFile(data, S_IFIFO));
@@ -265,11 +260,11 @@ private slots:
         case LongName:
             contents = after = kRecords + QByteArray(2'000'000, 'N') + "|Sub|2026-06-02|5.00|1\r\n";
             break;
-        case PayBeyond9999:
-        case StepBeyond9999:
-            platform::SetSystemDateForTesting(odd == PayBeyond9999 ? "06-15-9999" : "12-15-9999");
-            contents = after = odd == PayBeyond9999 ? "Far|Sub|9999-06-01|10.00|12\r\n"
-                                                    : "Far|Sub|9999-12-01|10.00|1\r\n";
+        case PayPast9999:
+        case StepPast9999:
+            platform::SetSystemDateForTesting(odd == PayPast9999 ? "06-15-9999" : "12-15-9999");
+            contents = after = odd == PayPast9999 ? "Far|Sub|9999-06-01|10.00|12\r\n"
+                                                  : "Far|Sub|9999-12-01|10.00|1\r\n";
             break;
         default:
             break;
@@ -288,6 +283,7 @@ private slots:
         QCOMPARE(started, !script.isEmpty() || odd == FolderNotWritable);
         QCOMPARE(f->shown(), said.isEmpty() ? QStringList() : QStringList{said});
         faults.writeError = odd == FullDisk ? ENOSPC : 0;
+        faults.readError = odd == ReadError ? EIO : 0;
         if (!script.isEmpty())
             failed += tu::Run(*f, script);
         QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));

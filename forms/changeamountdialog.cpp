@@ -28,10 +28,6 @@ std::optional<double> AmountIn(QWidget* dialog, QLineEdit* box)
 
 } // namespace
 
-ChangeAmountDialog::ChangeAmountDialog(int months, double amount, QWidget* parent)
-    : ChangeAmountDialog(QString(), months, amount, parent)
-{}
-
 ChangeAmountDialog::ChangeAmountDialog(const QString& payment, int months, double amount,
                                        QWidget* parent)
     : QDialog(parent), months_(months), amount_(amount)
@@ -41,9 +37,7 @@ ChangeAmountDialog::ChangeAmountDialog(const QString& payment, int months, doubl
     const QString terms = QString::fromStdString(kestrow::FormatAmount(amount)) +
                           (months == 1 ? QStringLiteral(" every month")
                                        : QStringLiteral(" every %1 months").arg(months));
-    setAccessibleDescription(payment.isEmpty()
-                                 ? QStringLiteral("Paying %1.").arg(terms)
-                                 : QStringLiteral("Paying %1: %2.").arg(payment, terms));
+    setAccessibleDescription(QStringLiteral("Paying %1: %2.").arg(payment, terms));
     setFixedSize(platform::Twips(4680), platform::Twips(1935));
     setFont(platform::SansFont(8.25));
 

@@ -19,8 +19,6 @@ class ChangeAmountDialog : public QDialog
 public:
     ChangeAmountDialog(const QString& payment, int months, double amount,
                        QWidget* parent = nullptr);
-    // Without a name the description gives the amount and the period only.
-    ChangeAmountDialog(int months, double amount, QWidget* parent = nullptr);
 
     double amount() const { return amount_; }
 

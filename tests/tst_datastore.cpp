@@ -155,7 +155,7 @@ private slots:
         row("append H", "a", "a\r\nH\r\n"); // a last line without its end gets one
         row("append I", QByteArray("x\0\xff\r\n\r", 6), QByteArray("x\0\xff\r\n\rI\r\n", 9));
         row("replace 1 A", "a\nb\rc", "A\r\nb\r\nc\r\n");
-        row("replace 2 y\xe9", "a|b|c|d|e|f\r\nx\r\nz", "a|b|c|d|e|f\r\ny\xe9\r\nz\r\n");
+        row("replace 2 y\xc3\xa9", "a|b|c|d|e|f\r\nx\r\nz", "a|b|c|d|e|f\r\ny\xc3\xa9\r\nz\r\n");
         row("delete 1", "a\r\nb\r\nc", "b\r\nc\r\n");
         row("delete 4,2,4,2", "a\nb\nc\nd\ne", "a\r\nc\r\ne\r\n");
         row("delete 2,1", "a\r\nb\r\n", "");

@@ -127,7 +127,23 @@ private slots:
             }
         }
     }
+
+    // As drawn, on the scale from -2 to 122: month 7's column shows the marker's green above
+    // its black bar, and the freed money red at the bar's foot.
+    void drawn()
+    {
+        std::vector<double> totals(121, 1000);
+        totals[7] = 500;
+        SavingsChart chart;
+        chart.resize(373, 101); // three pixels a month
+        chart.setPlan(MakeChartPlan(totals, 200, 120, 1, 7));
+        const QImage image = chart.grab().toImage();
+        QStringList column;
+        for (const int y : {10, 60, 95})
+            column << image.pixelColor(27, y).name();
+        QCOMPARE(column, (QStringList{"#00ff00", "#000000", "#ff0000"}));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestBudget)
+QTEST_MAIN(TestBudget)
 #include "tst_budget.moc"

@@ -196,12 +196,16 @@ private slots:
                  closed);
     }
 
-    // The whole introduction can be read, however the desktop's font runs; the icon is drawn.
-    void introTextsFit()
+    // The introduction and the change-amount question can be read whole, however the
+    // desktop's font runs; the icon is drawn.
+    void textsFit()
     {
         IntroDialog intro(*f->app);
-        for (const char* name : {"labA", "labB"}) {
-            const auto* label = tu::Find<QLabel>(&intro, name);
+        ChangeAmountDialog dollar("Rent", 12, 1234.5);
+        const std::pair<QWidget*, const char*> texts[] = {
+            {&intro, "labA"}, {&intro, "labB"}, {&dollar, "labA"}};
+        for (const auto& [window, name] : texts) {
+            const auto* label = tu::Find<QLabel>(window, name);
             const int wrap = label->wordWrap() ? Qt::TextWordWrap : 0;
             const QRect needed = label->fontMetrics().boundingRect(
                 QRect(0, 0, label->width(), 100000), int(label->alignment()) | wrap, label->text());

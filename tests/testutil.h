@@ -87,9 +87,8 @@ inline QByteArray ReadAll(int fd)
 
 namespace tu {
 
-// One case's world: the folder is the program's, today is 2026-06-15, messages are recorded
-// (questions answered No unless told), there is no printer, save dialogs are cancelled unless
-// answered; open() is what start-up leaves.
+// One case's world: the program's folder, today 2026-06-15, messages recorded (questions
+// answered No unless told), no printer, save dialogs cancelled unless answered.
 struct Fixture : Folder
 {
     std::unique_ptr<AppState> app = std::make_unique<AppState>();

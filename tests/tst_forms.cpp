@@ -196,8 +196,7 @@ private slots:
                  closed);
     }
 
-    // The introduction and the change-amount question can be read whole, however the
-    // desktop's font runs; the icon is drawn.
+    // The introduction and the change-amount question read whole in any font; the icon drawn.
     void textsFit()
     {
         IntroDialog intro(*f->app);

@@ -153,12 +153,10 @@ private slots:
         QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
     }
 
-    // Saved through the save dialog's hook, byte for byte what kestrow-report writes; the
-    // data file itself is refused and kept.
+    // Saved (through the dialog's hook) as kestrow-report writes them; never over the data file.
     void exports()
     {
-        // A horizon beyond 120 months, names in UTF-8 and full of separators, a payment on
-        // the 31st, and a line no computation can use.
+        // Past 120 months, UTF-8 and separators in names, the 31st, a line no month can use.
         const QByteArray payments = "Rent|Hou|2026-06-01|950.00|1\r\n"
                                     "Caf\xc3\xa9 club|Mem|2026-08-31|60.00|6\r\n"
                                     "Tom, Anna & Co; yearly \\ gifts|Gft|2026-12-31|1,300.00|12\r\n"

@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "budget/budget.h"
 #include "core/dates.h"
+#include "core/paths.h"
 #include "core/record.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
@@ -70,8 +71,8 @@ bool Main(AppState& state, const StartupWindows& windows)
                                 .arg(platform::ShownPath(platform::ProgramFolder())));
         return false;
     }
-    const std::string dataFile = folder + "/Kestrow.txt";
-    const std::string tempFile = folder + "/xyzzy.tmp";
+    const std::string dataFile = kestrow::PathIn(folder, kestrow::kDataFileName);
+    const std::string tempFile = kestrow::PathIn(folder, kestrow::kScratchFileName);
 
     // One reading of the clock: today stays the same for the whole run.
     const auto today = kestrow::TodayFromSystemText(platform::SystemDateText().toStdString());

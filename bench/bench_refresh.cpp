@@ -4,6 +4,7 @@
 
 #include "app/appstate.h"
 #include "bench/benchdata.h"
+#include "core/paths.h"
 #include "forms/mainwindow.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ std::filesystem::path DueFile(long records)
         std::filesystem::temp_directory_path() /
         ("kestrow-bench-refresh-" + std::to_string(::getpid()) + "-" + std::to_string(records));
     std::filesystem::create_directories(folder);
-    std::ofstream out(folder / "Kestrow.txt", std::ios::binary | std::ios::trunc);
+    std::ofstream out(folder / kestrow::kDataFileName, std::ios::binary | std::ios::trunc);
     for (long i = 0; i < records; ++i) {
         char date[16];
         std::snprintf(date, sizeof date, "2026-%02ld-%02ld", 3 + i % 4, 1 + (i * 7) % 28);
@@ -53,8 +54,8 @@ struct Window
         EnsureApplication();
         folder = DueFile(records);
         appState.setToday("2026-06-15", 6);
-        static_cast<void>(
-            appState.openData((folder / "Kestrow.txt").string(), (folder / "xyzzy.tmp").string()));
+        static_cast<void>(appState.openData((folder / kestrow::kDataFileName).string(),
+                                            (folder / kestrow::kScratchFileName).string()));
         main = std::make_unique<MainWindow>(appState);
         main->show();
         QApplication::processEvents();

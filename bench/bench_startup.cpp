@@ -7,6 +7,7 @@
 #include "app/appstate.h"
 #include "app/startup.h"
 #include "bench/benchdata.h"
+#include "core/paths.h"
 #include "forms/mainwindow.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
@@ -41,7 +42,8 @@ void StartupToFirstPaint(benchmark::State& state)
     EnsureApplication();
     const auto folder = Folder() / "startup";
     std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(WriteFile("startup.txt", state.range(0)), folder / "Kestrow.txt",
+    std::filesystem::copy_file(WriteFile("startup.txt", state.range(0)),
+                               folder / kestrow::kDataFileName,
                                std::filesystem::copy_options::overwrite_existing);
     platform::SetProgramFolderForTesting(QString::fromStdString(folder.string()));
     platform::SetSystemDateForTesting(QStringLiteral("06-15-2026"));

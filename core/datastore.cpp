@@ -1,160 +1,17 @@
 #include "core/datastore.h"
 
 #include "core/notices.h"
+#include "core/paths.h"
 #include "core/text.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace kestrow {
-
-namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
-// Lines gather in memory and go to the scratch file in blocks of about this size.
-constexpr std::size_t kFlushSize = 64 * 1024;
-
-std::string reason(int err)
-{
-    return std::strerror(err);
-}
-
-bool hasLineBreak(std::string_view line)
-{
-    // Two searches for one byte each: find_first_of would try both at every byte.
-    return line.find('\r') != line.npos || line.find('\n') != line.npos;
-}
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-// Returns 0 or the errno of the failed write. A short write (disk nearly full) is continued
-// so that the next write reports the real reason.
-int writeAll(FileOps& ops, int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ops.write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO; // no progress and no reason: do not loop for ever
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
-// Reads the whole file from its first byte, whatever the handle's position. Returns 0 or
-// the errno of the failed read. The bytes go straight into `out`, grown as needed from the
-// size the file had when the read began.
-int readAll(FileOps& ops, int fd, std::string& out)
-{
-    out.clear();
-    struct stat st = {};
-    if (ops.fstat(fd, &st) != 0)
-        return errno;
-    // One byte more than the file holds, so that the end is seen at once.
-    out.resize(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1);
-    std::size_t got = 0;
-    for (;;) {
-        if (got == out.size())
-            out.resize(out.size() * 2);
-        const ssize_t n =
-            ops.pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            out.resize(got);
-            return errno;
-        }
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    out.resize(got);
-    return 0;
-}
-
-std::string baseName(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-} // namespace
-
-namespace {
-constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
-constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
-
-Fingerprint FingerprintOf(std::string_view bytes)
-{
-    Fingerprint fingerprint;
-    fingerprint.add(bytes);
-    return fingerprint;
-}
-} // namespace
-
-// Four independent lanes of 8 bytes each, so that the multiplications overlap.
-void Fingerprint::block(const unsigned char* bytes)
-{
-    for (int i = 0; i < 4; ++i) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + 8 * i, 8);
-        lanes_[i] = std::rotl(lanes_[i] + word * kPrime2, 31) * kPrime1;
-    }
-}
-
-void Fingerprint::add(std::string_view text)
-{
-    auto bytes = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t size = text.size();
-    length_ += size;
-    if (tailSize_ > 0) {
-        const std::size_t take = std::min(sizeof tail_ - tailSize_, size);
-        std::memcpy(tail_ + tailSize_, bytes, take);
-        tailSize_ += take;
-        bytes += take;
-        size -= take;
-        if (tailSize_ < sizeof tail_)
-            return;
-        block(tail_);
-        tailSize_ = 0;
-    }
-    for (; size >= sizeof tail_; bytes += sizeof tail_, size -= sizeof tail_)
-        block(bytes);
-    std::memcpy(tail_, bytes, size);
-    tailSize_ = size;
-}
-
-std::uint64_t Fingerprint::value() const
-{
-    std::uint64_t h = std::rotl(lanes_[0], 1) + std::rotl(lanes_[1], 7) + std::rotl(lanes_[2], 12) +
-                      std::rotl(lanes_[3], 18);
-    h ^= length_ * kPrime1;
-    for (std::size_t i = 0; i < tailSize_; ++i)
-        h = std::rotl(h ^ (tail_[i] * kPrime2), 11) * kPrime1;
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ull;
-    return h ^ (h >> 33);
-}
 
 std::vector<std::string> SplitLines(std::string_view contents)
 {
@@ -163,197 +20,8 @@ std::vector<std::string> SplitLines(std::string_view contents)
     return lines;
 }
 
-// ---------------------------------------------------------------------------------------
-// Rewrite
-
-Rewrite::Rewrite(DataStore* store, Status start) : start_(std::move(start))
-{
-    if (store != nullptr && start_.ok()) {
-        store_ = store;
-        store_->active_ = this;
-    }
-}
-
-Rewrite::Rewrite(Rewrite&& other) noexcept
-    : store_(other.store_), start_(std::move(other.start_)), lines_(std::move(other.lines_)),
-      next_(other.next_), before_(std::move(other.before_)), after_(std::move(other.after_)),
-      pending_(std::move(other.pending_)), written_(other.written_), error_(other.error_),
-      lineBreak_(other.lineBreak_)
-{
-    other.store_ = nullptr;
-    if (store_ != nullptr)
-        store_->active_ = this;
-}
-
-Rewrite::~Rewrite()
-{
-    abandon();
-}
-
-void Rewrite::detach()
-{
-    if (store_ != nullptr)
-        store_->active_ = nullptr;
-    store_ = nullptr;
-    pending_.clear();
-}
-
-void Rewrite::put(std::string_view line)
-{
-    if (error_ != 0)
-        return;
-    pending_.append(line);
-    pending_.append(kLineEnd);
-    if (pending_.size() >= kFlushSize)
-        flush();
-}
-
-void Rewrite::putBytes(std::string_view bytes)
-{
-    if (error_ != 0)
-        return;
-    pending_.append(bytes);
-    flush();
-}
-
-bool Rewrite::flush()
-{
-    if (store_ == nullptr || error_ != 0) {
-        pending_.clear();
-        return false;
-    }
-    written_.add(pending_);
-    after_.append(pending_);
-    error_ = writeAll(store_->ops_, store_->temp_.get(), pending_);
-    pending_.clear();
-    return error_ == 0;
-}
-
-std::optional<std::string> Rewrite::copyUntil(std::int32_t n)
-{
-    if (store_ == nullptr || n < 1)
-        return std::nullopt;
-    const auto target = static_cast<std::size_t>(n) - 1;
-    if (target < next_)
-        return std::nullopt;
-    while (next_ < target && copyLine()) {
-    }
-    // The edit form and Pay wait for the user here; the lines before the record are on
-    // their way to disk meanwhile, not held back until complete().
-    flush();
-    if (next_ < lines_.size())
-        return lines_[next_++];
-    return std::nullopt;
-}
-
-void Rewrite::writeLine(std::string_view line)
-{
-    if (store_ == nullptr)
-        return;
-    // An embedded line break would turn one record into two and shift every later
-    // record number; complete() refuses the change instead.
-    if (hasLineBreak(line)) {
-        lineBreak_ = true;
-        return;
-    }
-    put(line);
-}
-
-bool Rewrite::skipLine()
-{
-    if (store_ == nullptr || next_ >= lines_.size())
-        return false;
-    ++next_;
-    return true;
-}
-
-bool Rewrite::copyLine()
-{
-    if (store_ == nullptr || next_ >= lines_.size())
-        return false;
-    put(lines_[next_++]);
-    return true;
-}
-
-void Rewrite::copyRest()
-{
-    while (copyLine()) {
-    }
-}
-
-Status Rewrite::complete()
-{
-    if (store_ == nullptr) {
-        if (!start_.ok())
-            return start_;
-        return Status::failure("Kestrow could not save the change: it was already finished or "
-                               "abandoned. The data file is unchanged.");
-    }
-    DataStore& store = *store_;
-    FileOps& ops = store.ops_;
-    const std::string& temp = store.tempFile_;
-    auto fail = [&](const std::string& detail) {
-        abandon();
-        return Status::failure(store.saveFailure(detail));
-    };
-
-    flush();
-    if (lineBreak_)
-        return fail("the changed record contains a line break");
-    if (error_ != 0)
-        return fail("writing the scratch file " + temp + " failed: " + reason(error_));
-    if (ops.fsync(store.temp_.get()) != 0)
-        return fail("flushing the scratch file " + temp + " to disk failed: " + reason(errno));
-    // The new read handle is opened before the rename, so that nothing can fail between
-    // putting the new file in place and reading from it.
-    FileHandle newRead(ops, ops.open(temp.c_str(), O_RDONLY | O_NOFOLLOW, 0));
-    if (!newRead.isOpen())
-        return fail("reading back the scratch file " + temp + " failed: " + reason(errno));
-    struct stat written = {};
-    if (ops.fstat(newRead.get(), &written) != 0)
-        return fail("reading back the scratch file " + temp + " failed: " + reason(errno));
-    if (store.temp_.close() != 0)
-        return fail("closing the scratch file " + temp + " failed: " + reason(errno));
-    // The user may have taken a while (the edit form, Pay's dialog): the file this rewrite
-    // copied must still be the one at the path, or the rename would throw away a change
-    // made outside Kestrow.
-    if (Status checked = store.guard(); !checked) {
-        abandon();
-        return checked;
-    }
-    // One atomic step: a crash before it leaves the old file, after it the new one. The
-    // data file is never deleted first.
-    if (ops.rename(temp.c_str(), store.dataFile_.c_str()) != 0)
-        return fail("replacing it with the scratch file " + temp + " failed: " + reason(errno));
-    store.lastChange_ = DataStore::Change{std::move(before_), std::move(after_)};
-    detach();
-    store.read_ = std::move(newRead);
-    // A rename keeps the file's size and modification time.
-    store.remember(written, written_);
-    if (ops.fsync(store.dir_.get()) != 0) {
-        return Status::warning("The change to " + store.dataFile_ +
-                               " is saved, but Kestrow could not flush the folder " +
-                               store.folder_ + " to disk: " + reason(errno) +
-                               ". A power cut now could undo it.");
-    }
-    return Status::success();
-}
-
-void Rewrite::abandon()
-{
-    if (store_ == nullptr)
-        return;
-    DataStore& store = *store_;
-    store.temp_.reset();
-    store.ops_.unlink(store.tempFile_.c_str());
-    detach();
-}
-
-// ---------------------------------------------------------------------------------------
-// DataStore
-
 DataStore::DataStore(std::string dataFile, std::string tempFile, FileOps& ops)
-    : dataFile_(std::move(dataFile)), tempFile_(std::move(tempFile)), folder_(folderOf(dataFile_)),
+    : dataFile_(std::move(dataFile)), tempFile_(std::move(tempFile)), folder_(FolderOf(dataFile_)),
       ops_(ops)
 {}
 
@@ -379,7 +47,7 @@ Status DataStore::open()
     FileHandle dir(ops_, ops_.open(folder_.c_str(), O_RDONLY | O_DIRECTORY, 0));
     if (!dir.isOpen())
         return Status::failure("Kestrow could not open the folder " + folder_ + ": " +
-                               reason(errno) + ".");
+                               ErrnoText(errno) + ".");
     // The lock sits on the folder itself, so no lock file is left behind, and the kernel
     // releases it when Kestrow ends in any way.
     if (ops_.flock(dir.get(), LOCK_EX | LOCK_NB) != 0) {
@@ -389,7 +57,7 @@ Status DataStore::open()
                                    ". Close the other Kestrow window first.");
         return Status::failure("Kestrow could not make sure that no other Kestrow uses the "
                                "folder " +
-                               folder_ + ": " + reason(err) + ".");
+                               folder_ + ": " + ErrnoText(err) + ".");
     }
     dir_ = std::move(dir);
 
@@ -402,16 +70,16 @@ Status DataStore::open()
         std::string contents;
         if (!file.isOpen()) {
             status = Status::failure("Kestrow could not open the data file " + dataFile_ + ": " +
-                                     reason(errno) + ".");
+                                     ErrnoText(errno) + ".");
         } else if (ops_.fstat(file.get(), &st) != 0) {
             status = Status::failure("Kestrow could not open the data file " + dataFile_ + ": " +
-                                     reason(errno) + ".");
+                                     ErrnoText(errno) + ".");
         } else if (!S_ISREG(st.st_mode)) {
             // Anything but a plain file at the name (a pipe, a device) is not taken as data.
             status = Status::failure(notices::NotAPlainFile(dataFile_, st.st_mode));
-        } else if (const int err = readAll(ops_, file.get(), contents); err != 0) {
+        } else if (const int err = ReadAll(ops_, file.get(), contents); err != 0) {
             status = Status::failure("Kestrow could not read the data file " + dataFile_ + ": " +
-                                     reason(err) + ".");
+                                     ErrnoText(err) + ".");
         } else {
             read_ = std::move(file);
             remember(st, FingerprintOf(contents));
@@ -442,12 +110,12 @@ Status DataStore::resolveLink()
                 dataFile_, n > 0 ? std::string(target, std::size_t(n)) : std::string("?")));
         }
         return Status::failure("Kestrow could not follow the symbolic link " + dataFile_ +
-                               " to its data file: " + reason(err) + ".");
+                               " to its data file: " + ErrnoText(err) + ".");
     }
-    linkPath_ = dataFile_;
+    throughLink_ = true;
     dataFile_ = resolved;
-    folder_ = folderOf(dataFile_);
-    tempFile_ = (folder_ == "/" ? "" : folder_) + "/" + baseName(tempFile_);
+    folder_ = FolderOf(dataFile_);
+    tempFile_ = PathIn(folder_, FileNameOf(tempFile_));
     return Status::success();
 }
 
@@ -458,11 +126,11 @@ Status DataStore::recover()
     const bool dataThere = ops_.lstat(dataFile_.c_str(), &dataSt) == 0;
     if (!dataThere && errno != ENOENT)
         return Status::failure("Kestrow could not look for the data file " + dataFile_ + ": " +
-                               reason(errno) + ".");
+                               ErrnoText(errno) + ".");
     const bool tempThere = ops_.lstat(tempFile_.c_str(), &tempSt) == 0;
     if (!tempThere && errno != ENOENT)
         return Status::failure("Kestrow could not look for the scratch file " + tempFile_ + ": " +
-                               reason(errno) + ".");
+                               ErrnoText(errno) + ".");
     if (!tempThere)
         return Status::success();
     if (dataThere || !S_ISREG(tempSt.st_mode)) {
@@ -489,10 +157,10 @@ Status DataStore::restoreScratch()
     };
     FileHandle scratch(ops_, ops_.open(tempFile_.c_str(), O_RDWR | O_NOFOLLOW, 0));
     if (!scratch.isOpen())
-        return failed(reason(errno));
+        return failed(ErrnoText(errno));
     const int fd = scratch.get();
     std::string contents;
-    int err = readAll(ops_, fd, contents);
+    int err = ReadAll(ops_, fd, contents);
     // Every line is written with its line end, so a last line without one was cut off
     // mid-write and would be a damaged record.
     const auto lastEnd = contents.find_last_of("\r\n");
@@ -507,7 +175,7 @@ Status DataStore::restoreScratch()
     if (err == 0 && ops_.rename(tempFile_.c_str(), dataFile_.c_str()) != 0)
         err = errno;
     if (err != 0)
-        return failed(reason(err));
+        return failed(ErrnoText(err));
     ops_.fsync(dir_.get()); // the restored file is in place either way
     const std::size_t records = SplitLines(std::string_view(contents).substr(0, keep)).size();
     recoveryNote_ = notices::RestoredFromScratch(dataFile_, tempFile_, records, cut);
@@ -526,11 +194,11 @@ std::string DataStore::probeSaving()
     FileHandle probe(ops_,
                      ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
     if (!probe.isOpen())
-        return notices::CannotSaveInFolder(dataFile_, tempFile_, reason(errno), fileError == 0);
+        return notices::CannotSaveInFolder(dataFile_, tempFile_, ErrnoText(errno), fileError == 0);
     probe.reset();
     ops_.unlink(tempFile_.c_str()); // one left behind is removed by the next rewrite
     if (fileError != 0)
-        return notices::CannotAddToFile(dataFile_, reason(fileError));
+        return notices::CannotAddToFile(dataFile_, ErrnoText(fileError));
     return {};
 }
 
@@ -575,7 +243,7 @@ DataStore::FileState DataStore::checkFile(int& error)
     }
     if (!S_ISREG(st.st_mode))
         return FileState::Changed;
-    if (const int err = readAll(ops_, file.get(), contents); err != 0) {
+    if (const int err = ReadAll(ops_, file.get(), contents); err != 0) {
         error = err;
         return FileState::Unknown;
     }
@@ -592,30 +260,18 @@ std::string DataStore::rereadProblem()
     forget();
     FileHandle file(ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW, 0));
     if (!file.isOpen())
-        return reason(errno);
+        return ErrnoText(errno);
     struct stat st = {};
     if (ops_.fstat(file.get(), &st) != 0)
-        return reason(errno);
+        return ErrnoText(errno);
     if (!S_ISREG(st.st_mode))
         return "it is " + notices::KindOf(st.st_mode) + ", not a plain file";
     std::string contents;
-    if (const int err = readAll(ops_, file.get(), contents); err != 0)
-        return reason(err);
+    if (const int err = ReadAll(ops_, file.get(), contents); err != 0)
+        return ErrnoText(err);
     read_ = std::move(file);
     remember(st, FingerprintOf(contents));
     return {};
-}
-
-Status DataStore::reread()
-{
-    if (!isOpen())
-        return Status::failure("Kestrow could not read the data file " + dataFile_ +
-                               ": it is not open.");
-    const std::string problem = rereadProblem();
-    if (!problem.empty())
-        return Status::failure("Kestrow could not read the data file " + dataFile_ + ": " +
-                               problem + ".");
-    return Status::success();
 }
 
 Status DataStore::refuseChanged()
@@ -633,8 +289,8 @@ Status DataStore::guard()
     case FileState::Missing:
         return Status::success();
     case FileState::Unknown:
-        return Status::failure(
-            saveFailure("checking whether it was changed outside Kestrow failed: " + reason(err)));
+        return Status::failure(saveFailure(
+            "checking whether it was changed outside Kestrow failed: " + ErrnoText(err)));
     case FileState::Changed:
         break;
     }
@@ -660,18 +316,18 @@ Status DataStore::removeFile()
         return Status::changed(notices::NotDeletedChangedOutside(dataFile_));
     if (state == FileState::Unknown)
         return Status::failure("Kestrow could not delete the data file " + dataFile_ + ": " +
-                               reason(err) + ".");
-    if (!linkPath_.empty()) {
+                               ErrnoText(err) + ".");
+    if (throughLink_) {
         FileHandle target(
             ops_, ops_.open(dataFile_.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOFOLLOW, 0));
         if (!target.isOpen() && errno != ENOENT)
             return Status::failure("Kestrow could not empty the data file " + dataFile_ + ": " +
-                                   reason(errno) + ".");
+                                   ErrnoText(errno) + ".");
         return Status::success();
     }
     if (ops_.unlink(dataFile_.c_str()) != 0 && errno != ENOENT)
         return Status::failure("Kestrow could not delete the data file " + dataFile_ + ": " +
-                               reason(errno) + ".");
+                               ErrnoText(errno) + ".");
     return Status::success();
 }
 
@@ -702,12 +358,12 @@ Status DataStore::readContents(std::string& contents)
     struct stat st = {};
     int err = ops_.fstat(read_.get(), &st) != 0 ? errno : 0;
     if (err == 0)
-        err = readAll(ops_, read_.get(), contents);
+        err = ReadAll(ops_, read_.get(), contents);
     if (err != 0) {
         // What the windows show may be partial: no change may be based on it.
         forget();
         return Status::failure("Kestrow could not read the data file " + dataFile_ + ": " +
-                               reason(err) + ".");
+                               ErrnoText(err) + ".");
     }
     remember(st, FingerprintOf(contents));
     return Status::success();
@@ -725,7 +381,7 @@ Status DataStore::append(std::string_view line)
     lastChange_.reset();
     if (!isOpen())
         return Status::failure(saveFailure("the data file is not open"));
-    if (hasLineBreak(line))
+    if (HasLineBreak(line))
         return Status::failure(saveFailure("the record contains a line break"));
     // The rewrite under way copies the file as it was when it began; its rename would
     // throw the appended line away.
@@ -738,11 +394,11 @@ Status DataStore::append(std::string_view line)
     FileHandle file(ops_, ops_.open(dataFile_.c_str(),
                                     O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW, 0666));
     if (!file.isOpen())
-        return Status::failure(saveFailure(reason(errno)));
+        return Status::failure(saveFailure(ErrnoText(errno)));
     const int fd = file.get();
     struct stat st = {};
     if (ops_.fstat(fd, &st) != 0)
-        return Status::failure(saveFailure(reason(errno)));
+        return Status::failure(saveFailure(ErrnoText(errno)));
     // The file opened must be the one just checked, or a new empty one in the place of a
     // removed file; anything else came in between.
     const bool same = sameFile(st);
@@ -755,12 +411,12 @@ Status DataStore::append(std::string_view line)
     if (!same) {
         reread = FileHandle(ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK, 0));
         if (!reread.isOpen())
-            return Status::failure(saveFailure(reason(errno)));
+            return Status::failure(saveFailure(ErrnoText(errno)));
     }
     // The whole file as it was, for undo.
     std::string before;
-    if (const int err = readAll(ops_, fd, before); err != 0)
-        return Status::failure(saveFailure(reason(err)));
+    if (const int err = ReadAll(ops_, fd, before); err != 0)
+        return Status::failure(saveFailure(ErrnoText(err)));
     std::string bytes;
     bytes.reserve(line.size() + 4);
     // A file edited elsewhere may end without a line end; the new record must not be
@@ -770,7 +426,7 @@ Status DataStore::append(std::string_view line)
     bytes.append(line);
     bytes.append(kLineEnd);
 
-    int err = writeAll(ops_, fd, bytes);
+    int err = WriteAll(ops_, fd, bytes);
     struct stat after = {};
     if (err == 0 && ops_.fstat(fd, &after) != 0)
         err = errno;
@@ -779,10 +435,10 @@ Status DataStore::append(std::string_view line)
     if (err != 0) {
         // Cut back, so that a partly written line never becomes a record.
         if (ops_.ftruncate(fd, st.st_size) == 0 && ops_.fdatasync(fd) == 0)
-            return Status::failure(saveFailure(reason(err)));
+            return Status::failure(saveFailure(ErrnoText(err)));
         forget();
         return Status::failure("Kestrow could not save the change to " + dataFile_ + ": " +
-                               reason(err) +
+                               ErrnoText(err) +
                                ". Part of the new record may be left at the end of the file.");
     }
     if (reread.isOpen())
@@ -805,35 +461,36 @@ Rewrite DataStore::beginRewrite()
     if (Status checked = guard(); !checked)
         return Rewrite(nullptr, std::move(checked));
     std::string contents;
-    if (const int err = readAll(ops_, read_.get(), contents); err != 0)
-        return Rewrite(nullptr, Status::failure(saveFailure("reading it failed: " + reason(err))));
+    if (const int err = ReadAll(ops_, read_.get(), contents); err != 0)
+        return Rewrite(nullptr,
+                       Status::failure(saveFailure("reading it failed: " + ErrnoText(err))));
     // The record numbers the user chose by are those of the bytes Kestrow last read.
     if (!seen_.known || FingerprintOf(contents).value() != seen_.fingerprint.value())
         return Rewrite(nullptr, refuseChanged());
     struct stat st = {};
     if (ops_.fstat(read_.get(), &st) != 0)
-        return Rewrite(nullptr, Status::failure(saveFailure(reason(errno))));
+        return Rewrite(nullptr, Status::failure(saveFailure(ErrnoText(errno))));
     // Whatever sits at the scratch name (a leftover, or a link planted to make Kestrow
     // write elsewhere) is removed, and the scratch file is then created only if the name is
     // free: O_EXCL never follows a link.
     if (ops_.unlink(tempFile_.c_str()) != 0 && errno != ENOENT)
         return Rewrite(nullptr,
                        Status::failure(saveFailure("the old scratch file " + tempFile_ +
-                                                   " could not be removed: " + reason(errno))));
+                                                   " could not be removed: " + ErrnoText(errno))));
     const mode_t mode = st.st_mode & 0777;
     FileHandle scratch(
         ops_, ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode));
     if (!scratch.isOpen())
         return Rewrite(nullptr,
                        Status::failure(saveFailure("the scratch file " + tempFile_ +
-                                                   " could not be created: " + reason(errno))));
+                                                   " could not be created: " + ErrnoText(errno))));
     const auto refuse = [&](const std::string& what, int err) {
         scratch.reset();
         ops_.unlink(tempFile_.c_str());
         return Rewrite(nullptr, Status::failure(saveFailure("the scratch file " + tempFile_ +
                                                             " could not be given the data "
                                                             "file's " +
-                                                            what + ": " + reason(err))));
+                                                            what + ": " + ErrnoText(err))));
     };
     // The new file keeps the owner and group of the one it replaces, so that the people
     // the group was for keep their access. Only the superuser may give a file away; anyone

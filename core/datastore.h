@@ -15,6 +15,9 @@
 // numbers and the copy a rewrite writes back come from what Kestrow read.
 
 #include "core/fileops.h"
+#include "core/fingerprint.h"
+#include "core/rewrite.h"
+#include "core/status.h"
 
 #include <sys/stat.h>
 
@@ -26,105 +29,9 @@
 
 namespace kestrow {
 
-// Outcome of a change to the data file: done, done with a warning for the user (the folder
-// could not be flushed to disk after the rename), failed with a message naming the file
-// and the reason, or refused because the file was changed outside Kestrow since Kestrow
-// last read it (the store has then read it again; the window must refresh).
-struct [[nodiscard]] Status
-{
-    enum class Outcome { Done, DoneWithWarning, Failed, ChangedOutside };
-    Outcome outcome = Outcome::Done;
-    std::string message; // the warning or the reason; empty when simply done
-
-    static Status success() { return {}; }
-    static Status warning(std::string text) { return {Outcome::DoneWithWarning, std::move(text)}; }
-    static Status failure(std::string text) { return {Outcome::Failed, std::move(text)}; }
-    static Status changed(std::string text) { return {Outcome::ChangedOutside, std::move(text)}; }
-    bool ok() const { return outcome == Outcome::Done || outcome == Outcome::DoneWithWarning; }
-    bool changedOutside() const { return outcome == Outcome::ChangedOutside; }
-    explicit operator bool() const { return ok(); }
-};
-
-// A 64-bit fingerprint of bytes, built up piece by piece: bytes added in pieces give the
-// value of the same bytes added at once. Quick enough for a file of many megabytes at every
-// refresh; it tells changed contents apart, it is no defence against a forger.
-class Fingerprint
-{
-public:
-    void add(std::string_view bytes);
-    std::uint64_t value() const;
-
-private:
-    void block(const unsigned char* bytes);
-
-    std::uint64_t lanes_[4] = {0x9E3779B185EBCA87ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
-                               0x85EBCA77C2B2AE63ull};
-    unsigned char tail_[32] = {};
-    std::size_t tailSize_ = 0;
-    std::uint64_t length_ = 0;
-};
-
 // Splits file contents into lines. A line ends at CR LF, CR or LF; a last line without
 // a line end is still a line. Bytes are kept as they are (no decoding).
 std::vector<std::string> SplitLines(std::string_view contents);
-
-class DataStore;
-
-// One rewrite of the data file, which a screen may hold open while it waits for the user
-// (the edit form, Pay with its dialog). Lines are copied in order; each line written ends
-// with CR LF. Destroying an unfinished rewrite abandons it.
-class Rewrite
-{
-public:
-    Rewrite(Rewrite&& other) noexcept;
-    Rewrite& operator=(Rewrite&&) = delete;
-    ~Rewrite();
-
-    // Copies the lines before record n to the scratch file unchanged and returns line n,
-    // which is consumed (not copied). Returns nullopt when the file has fewer than n lines;
-    // then every line has been copied.
-    std::optional<std::string> copyUntil(std::int32_t n);
-    // Writes one line of the caller's own (the changed record).
-    void writeLine(std::string_view line);
-    // Skips the next line without writing it (used by delete). Returns false at the end.
-    bool skipLine();
-    // Copies one line unchanged. Returns false at the end of the file.
-    bool copyLine();
-    // Copies every line not yet read.
-    void copyRest();
-    // Flushes the scratch file to disk and puts it in place of the data file, then
-    // re-opens the read handle. On failure the data file is unchanged and the scratch
-    // file is gone.
-    Status complete();
-    // Closes and removes the scratch file; the data file is untouched.
-    void abandon();
-
-    bool active() const { return store_ != nullptr; }
-    // Writing the lines so far to the scratch file has failed; complete() reports why.
-    bool writeFailed() const { return error_ != 0; }
-    // The scratch file could not be created: the rewrite is inactive and complete()
-    // returns this failure.
-    const Status& startStatus() const { return start_; }
-
-private:
-    friend class DataStore;
-    Rewrite(DataStore* store, Status start);
-    bool flush();
-    void put(std::string_view line);
-    void putBytes(std::string_view bytes);
-    void detach();
-
-    DataStore* store_ = nullptr;
-    Status start_;
-    std::vector<std::string> lines_;
-    std::size_t next_ = 0;
-    std::string before_; // the file as it was read
-    std::string after_;  // every byte written so far
-    std::string pending_;
-    Fingerprint written_;    // of every byte written
-    int error_ = 0;          // first errno of a failed write, reported by complete()
-    bool lineBreak_ = false; // writeLine() was given a line break, which would split a record
-};
 
 class DataStore
 {
@@ -134,13 +41,10 @@ public:
     DataStore(const DataStore&) = delete;
     DataStore& operator=(const DataStore&) = delete;
 
-    // Both paths are the system's bytes. When the data file is a symbolic link, open()
-    // resolves it once: from then on these name the link's target and a scratch file
+    // The path is the system's bytes. When the data file is a symbolic link, open()
+    // resolves it once: from then on this names the link's target, with the scratch file
     // beside it, so that the link stays and the target gets every change.
     const std::string& dataFile() const { return dataFile_; }
-    const std::string& tempFile() const { return tempFile_; }
-    // The link the data file was reached through; empty when it is no link.
-    const std::string& linkPath() const { return linkPath_; }
 
     // Start-up: refuses a second Kestrow on the same folder, a link that leads nowhere and
     // anything but a plain file at the data file's name (never waiting on a pipe), recovers
@@ -197,10 +101,6 @@ public:
     // and a rewrite makes it again before it puts the new file in place.
     enum class FileState { Unchanged, Changed, Missing, Unknown };
     FileState checkFile(int& error);
-    // Opens and reads the file at the data file's path again, whatever is there now; it
-    // becomes what Kestrow last saw. On failure the old read handle stays and every change
-    // is refused until a read succeeds.
-    Status reread();
 
     // A note from open() about what start-up recovered, empty when nothing happened.
     const std::string& recoveryNote() const { return recoveryNote_; }
@@ -239,7 +139,7 @@ private:
     std::string dataFile_;
     std::string tempFile_;
     std::string folder_;
-    std::string linkPath_;
+    bool throughLink_ = false; // the data file was reached through a symbolic link
     FileOps& ops_;
     FileHandle read_;
     FileHandle dir_; // the folder, locked against a second Kestrow and fsynced on rename

@@ -1,7 +1,10 @@
 #include "core/fileops.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -78,6 +81,55 @@ FileOps& FileOps::system()
 {
     static FileOps ops;
     return ops;
+}
+
+int WriteAll(FileOps& ops, int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ops.write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO; // no progress and no reason: do not loop for ever
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int ReadAll(FileOps& ops, int fd, std::string& out)
+{
+    out.clear();
+    struct stat st = {};
+    if (ops.fstat(fd, &st) != 0)
+        return errno;
+    // One byte more than the file holds, so that the end is seen at once.
+    out.resize(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1);
+    std::size_t got = 0;
+    for (;;) {
+        if (got == out.size())
+            out.resize(out.size() * 2);
+        const ssize_t n =
+            ops.pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            out.resize(got);
+            return errno;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    out.resize(got);
+    return 0;
+}
+
+std::string ErrnoText(int err)
+{
+    return std::strerror(err);
 }
 
 } // namespace kestrow

@@ -4,6 +4,8 @@
 // rewrite (disk full, I/O error, permission) and check that nothing was lost.
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -79,5 +81,15 @@ private:
     FileOps* ops_ = nullptr;
     int fd_ = -1;
 };
+
+// Writes every byte: 0, or the errno of the failed write. A short write (disk nearly full)
+// is continued so that the next write reports the real reason.
+int WriteAll(FileOps& ops, int fd, std::string_view bytes);
+// Reads the whole file from its first byte, whatever the descriptor's position: 0, or the
+// errno of the failed read. The bytes go straight into `out`, grown as needed from the size
+// the file had when the read began.
+int ReadAll(FileOps& ops, int fd, std::string& out);
+// The system's text for an errno, "No space left on device".
+std::string ErrnoText(int err);
 
 } // namespace kestrow

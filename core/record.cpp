@@ -149,7 +149,7 @@ FieldCheck CheckTypedFields(const std::array<std::string, kFieldCount>& fields,
     for (int i = 0; i < kFieldCount; ++i) {
         if (fields[i].find(kFieldSeparator) != std::string::npos)
             return {FieldFault::Separator, i};
-        if (fields[i].find('\r') != std::string::npos || fields[i].find('\n') != std::string::npos)
+        if (HasLineBreak(fields[i]))
             return {FieldFault::LineBreak, i};
     }
     const std::string date = AcceptableDate(fields[FieldDate]);

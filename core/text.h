@@ -13,6 +13,17 @@ namespace kestrow {
 // Splits at every occurrence of sep; "a--b" gives three parts, the middle one empty.
 std::vector<std::string> SplitText(std::string_view text, char sep);
 
+// The line end every line Kestrow writes ends with.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
+// Whether the text holds a byte that ends a line (CR or LF): one such in a record would
+// turn it into two and shift every later record number.
+inline bool HasLineBreak(std::string_view text)
+{
+    // Two searches for one byte each: find_first_of would try both at every byte.
+    return text.find('\r') != text.npos || text.find('\n') != text.npos;
+}
+
 // Calls line(view) for every line of file contents, in order. A line ends at CR LF, CR or
 // LF; a last line without a line end is still a line. The views point into `contents`.
 template <class Visit> void ForEachLine(std::string_view contents, Visit&& line)

@@ -1,11 +1,11 @@
 #include "platform/printer.h"
 
 #include "platform/messages.h"
+#include "platform/savefile.h"
 #include "platform/widgets.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -18,9 +18,7 @@ struct HookState
 {
     bool installed = false;
     bool printerAvailable = false;
-    QString saveFileName;
     QStringList printed;
-    int fileDialogs = 0;
 };
 HookState& hook()
 {
@@ -65,17 +63,6 @@ bool PrinterAvailable()
     return !QPrinterInfo::availablePrinters().isEmpty();
 }
 
-QString AskPdfFileName(QWidget* parent)
-{
-    if (hook().installed) {
-        ++hook().fileDialogs;
-        return hook().saveFileName;
-    }
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save the list as a PDF file"),
-                                        QDir::homePath() + QStringLiteral("/Kestrow entries.pdf"),
-                                        QStringLiteral("PDF files (*.pdf)"));
-}
-
 void PrintOnPrinter(QWidget* parent, const QStringList& lines, const QString& documentName)
 {
     if (hook().installed) {
@@ -99,7 +86,9 @@ void OfferPdf(QWidget* parent, const QStringList& lines, const QString& document
     if (!AskYesNo(parent, kProgramTitle,
                   QStringLiteral("No printer is available. Save the list as a PDF file instead?")))
         return;
-    const QString fileName = AskPdfFileName(parent);
+    const QString fileName =
+        AskSaveFileName(parent, QStringLiteral("Save the list as a PDF file"),
+                        QStringLiteral("Kestrow entries.pdf"), QStringLiteral("PDF files (*.pdf)"));
     if (fileName.isEmpty())
         return;
     const QString failure = WritePdf(fileName, lines, documentName);
@@ -154,17 +143,9 @@ void PrinterTestHook::setPrinterAvailable(bool available)
 {
     hook().printerAvailable = available;
 }
-void PrinterTestHook::setSaveFileName(const QString& fileName)
-{
-    hook().saveFileName = fileName;
-}
 QStringList PrinterTestHook::takePrinted()
 {
     return std::exchange(hook().printed, {});
-}
-int PrinterTestHook::takeFileDialogs()
-{
-    return std::exchange(hook().fileDialogs, 0);
 }
 
 } // namespace platform

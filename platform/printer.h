@@ -3,9 +3,9 @@
 // machine has no printer, the user is told so and may save the same lines as a PDF file
 // instead. A failed print is reported in a message box and the program goes on.
 //
-// Tests switch on the hook: no real printer is used and no file dialog is shown. Whether
-// a printer is available and what the file dialog answers are set in advance; lines sent
-// to the printer are recorded, while a PDF is really written to the file named.
+// Tests switch on the hook: no real printer is used. Whether a printer is available is set
+// in advance and lines sent to the printer are recorded; the PDF's file name comes from
+// the save dialog (platform/savefile.h, with its own hook), and the PDF is really written.
 
 #include <QString>
 #include <QStringList>
@@ -22,16 +22,12 @@ QString WritePdf(const QString& fileName, const QStringList& lines, const QStrin
 
 struct PrinterTestHook
 {
-    static void install(); // no printer available and every file dialog cancelled
+    static void install(); // no printer available
     static void uninstall();
     static bool installed();
     static void setPrinterAvailable(bool available);
-    // What every later save dialog answers; an empty text cancels it.
-    static void setSaveFileName(const QString& fileName);
     // Lines sent to the printer since the last call.
     static QStringList takePrinted();
-    // Number of save dialogs shown since the last call.
-    static int takeFileDialogs();
 };
 
 } // namespace platform

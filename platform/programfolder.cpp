@@ -1,5 +1,7 @@
 #include "platform/programfolder.h"
 
+#include "core/paths.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -20,14 +22,6 @@ std::string& testFolder()
     return folder;
 }
 
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 bool startsWith(const std::string& text, const char* prefix)
 {
     return text.rfind(prefix, 0) == 0;
@@ -39,7 +33,7 @@ bool makeFolders(const std::string& path)
     struct stat st = {};
     if (::stat(path.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode);
-    const std::string parent = folderOf(path);
+    const std::string parent = kestrow::FolderOf(path);
     if (parent != path && !makeFolders(parent))
         return false;
     return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
@@ -71,7 +65,7 @@ std::string ProgramFolder()
     const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
     if (n > 0 && std::size_t(n) < exe.size()) {
         exe.resize(std::size_t(n));
-        return folderOf(exe);
+        return kestrow::FolderOf(exe);
     }
     return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
 }
@@ -87,7 +81,7 @@ std::string DataFolder()
     // Anything at the name counts, a link that leads nowhere included: start-up then says
     // what is wrong with it rather than quietly using another file.
     struct stat st = {};
-    if (::lstat((own + "/Kestrow.txt").c_str(), &st) == 0 ||
+    if (::lstat(kestrow::PathIn(own, kestrow::kDataFileName).c_str(), &st) == 0 ||
         (!systemFolder && ::access(own.c_str(), W_OK | X_OK) == 0))
         return own;
     const std::string perUser = perUserFolder();

@@ -211,8 +211,9 @@ private slots:
         QVERIFY(rewrite.complete() && !rewrite.complete() && f->bytes() == "a\r\nb\r\nC\r\nd\r\n");
     }
 
-    // A new file is made as the umask allows; a second Kestrow waits for the first. A scratch
-    // file alone is an interrupted rewrite, put in place (less a cut last line) and told.
+    // A new file is made as the umask allows; a second Kestrow is refused while the first
+    // runs. A scratch file alone is an interrupted rewrite, put in place (less a cut last
+    // line) and told.
     void opening()
     {
         DataStore first(f->data, f->temp), second(f->data, f->temp);

@@ -7,8 +7,10 @@
 #include "budget/budget.h"
 #include "core/datastore.h"
 #include "core/dates.h"
+#include "core/fileops.h"
 #include "core/notices.h"
 #include "core/numfmt.h"
+#include "core/paths.h"
 #include "core/record.h"
 #include "core/text.h"
 #include "exports/exports.h"
@@ -34,7 +36,6 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -50,42 +51,20 @@ void Fail(const QString& message)
 // bytes; a pipe or device at the name is refused rather than waited on.
 std::optional<std::string> ReadFile(const std::string& path, QString& error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
-        return std::nullopt;
-    }
-    struct stat st
-    {
-    };
-    std::string contents;
-    int err = ::fstat(fd, &st) != 0 ? errno : 0;
+    kestrow::FileOps& ops = kestrow::FileOps::system();
+    const kestrow::FileHandle file(ops, ops.open(path.c_str(), O_RDONLY | O_NONBLOCK, 0));
+    struct stat st = {};
+    int err = !file.isOpen() || ops.fstat(file.get(), &st) != 0 ? errno : 0;
     if (err == 0 && S_ISDIR(st.st_mode)) {
         err = EISDIR;
     } else if (err == 0 && !S_ISREG(st.st_mode)) {
-        ::close(fd);
         error = QStringLiteral("it is %1, not a plain file")
                     .arg(QString::fromStdString(kestrow::notices::KindOf(st.st_mode)));
         return std::nullopt;
     }
-    // Read in one piece into its place, one byte more than the file holds so that the
-    // end is seen at once; a file that grows meanwhile is read to its end.
-    std::size_t got = 0;
+    std::string contents;
     if (err == 0)
-        contents.resize(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1);
-    while (err == 0) {
-        if (got == contents.size())
-            contents.resize(contents.size() * 2);
-        const ssize_t n = ::read(fd, contents.data() + got, contents.size() - got);
-        if (n > 0)
-            got += std::size_t(n);
-        else if (n == 0)
-            break;
-        else if (errno != EINTR)
-            err = errno;
-    }
-    contents.resize(got);
-    ::close(fd);
+        err = kestrow::ReadAll(ops, file.get(), contents);
     if (err != 0) {
         error = QString::fromLocal8Bit(std::strerror(err));
         return std::nullopt;
@@ -491,7 +470,7 @@ int main(int argc, char* argv[])
             Fail(QStringLiteral("cannot find Kestrow's data folder; give the data file"));
             return kExitFile;
         }
-        path = folder + "/Kestrow.txt";
+        path = kestrow::PathIn(folder, kestrow::kDataFileName);
     }
     const QString shownPath = platform::ShownPath(path);
 

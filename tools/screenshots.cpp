@@ -4,6 +4,7 @@
 // does, in a temporary folder of its own; message boxes are recorded, never shown.
 #include "app/appstate.h"
 #include "app/startup.h"
+#include "core/paths.h"
 #include "forms/addrecorddialog.h"
 #include "forms/changeamountdialog.h"
 #include "forms/editrecorddialog.h"
@@ -66,7 +67,7 @@ int main(int argc, char** argv)
     }
 
     QTemporaryDir folder;
-    QFile data(folder.filePath(QStringLiteral("Kestrow.txt")));
+    QFile data(folder.filePath(QString::fromUtf8(kestrow::kDataFileName)));
     if (!folder.isValid() || !data.open(QIODevice::WriteOnly) ||
         data.write(kSample) != qint64(sizeof kSample - 1)) {
         std::fprintf(stderr, "kestrow-screenshots: cannot write the sample data file\n");

@@ -60,6 +60,14 @@ BudgetFigures Compute(const BudgetInput& input);
 void ForEachDue(const BudgetInput& input, int lastOffset,
                 const std::function<void(int, const DueEntry&)>& visit);
 
+// The due list Compute gives at input.monthOffset, without the month totals: a pass over
+// the records and nothing more, for a question about one month.
+std::vector<DueEntry> DueIn(const BudgetInput& input);
+
+// For every month offset from 0 to the horizon, the sum of the payments Compute lists as
+// due at that monthOffset (its billsDue), in one pass over the records.
+std::vector<double> DueSums(const BudgetInput& input);
+
 // "yyyy-mm" of the month `offset` months after today's; empty when IsTodayDate refuses it.
 std::string ShownMonth(std::string_view todayDate, int offset);
 

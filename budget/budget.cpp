@@ -251,14 +251,6 @@ std::string_view EffectiveText(const Placement& place, const UsableRecord& recor
     return stepped;
 }
 
-// Whether a placed record is listed at `offset`, whose month has the key `monthKey`: its
-// cycle falls due then, and its date is not in a later month.
-bool ListedAt(const Placement& place, std::int32_t period, int offset, std::int32_t monthKey)
-{
-    const std::int32_t lagInPeriod = place.dueLag % period;
-    return (offset + period - lagInPeriod) % period == 0 && place.key < monthKey;
-}
-
 // Sums of monthly shares per (period, months to the next due month within one period):
 // the records of one group save in the same rhythm, so the group is added to the month
 // totals once. Real files have a few hundred groups however many records they hold.
@@ -366,7 +358,8 @@ BudgetFigures Compute(const BudgetInput& input)
         // A monthly payment is paid as soon as it is saved: it never adds to the pot.
         if (period > 1)
             table.add(period, lagInPeriod, share);
-        if (ListedAt(place, period, frame.offset, figures.dueMonthKey))
+        const std::int32_t phaseShown = (frame.offset + period - lagInPeriod) % period;
+        if (phaseShown == 0 && place.key < figures.dueMonthKey)
             AddDue(figures, record, EffectiveText(place, record, frame, stepped));
     }
 
@@ -416,42 +409,24 @@ void ForEachDue(const BudgetInput& input, int lastOffset,
     }
 }
 
-std::vector<DueEntry> DueIn(const BudgetInput& input)
-{
-    BudgetFigures figures;
-    Frame frame;
-    if (input.records == nullptr || !StartFigures(input, frame, figures))
-        return {};
-    std::string stepped;
-    for (const auto& record : *input.records) {
-        const Placement place = Place(record, frame, input.todayDate, stepped);
-        if (place.usable && ListedAt(place, record.duration, frame.offset, figures.dueMonthKey))
-            AddDue(figures, record, EffectiveText(place, record, frame, stepped));
-    }
-    return std::move(figures.due);
-}
-
-std::vector<double> DueSums(const BudgetInput& input)
+std::vector<DueRhythm> DueRhythms(const BudgetInput& input)
 {
     BudgetInput now = input;
     now.monthOffset = 0;
     BudgetFigures figures;
     Frame frame;
-    const bool todayUsable = StartFigures(now, frame, figures);
-    std::vector<double> sums(static_cast<std::size_t>(frame.horizon) + 1, 0.0);
-    if (input.records == nullptr || !todayUsable)
-        return sums;
-
+    std::vector<DueRhythm> rhythms;
+    if (input.records == nullptr || !StartFigures(now, frame, figures))
+        return rhythms;
     // A record is listed at every offset of its cycle from the first month that is not
-    // earlier than its date on. Records of one period first listed at the same offset are
-    // listed together for good, so each such group is added once.
-    std::unordered_map<std::uint32_t, double> groups;
+    // earlier than its date on.
+    const auto& records = *input.records;
     std::string stepped;
-    for (const auto& record : *input.records) {
-        const Placement place = Place(record, frame, input.todayDate, stepped);
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        const Placement place = Place(records[r], frame, input.todayDate, stepped);
         if (!place.usable)
             continue;
-        const std::int32_t period = record.duration;
+        const std::int32_t period = records[r].duration;
         int first = 0; // the first offset whose month key lies above the record's key
         int past = frame.horizon + 1;
         while (first < past) {
@@ -465,8 +440,21 @@ std::vector<double> DueSums(const BudgetInput& input)
         if (first > start)
             start += ((first - start + period - 1) / period) * period;
         if (start <= frame.horizon)
-            groups[(static_cast<std::uint32_t>(period) << 16) |
-                   static_cast<std::uint32_t>(start)] += record.amount;
+            rhythms.push_back({r, start, period});
+    }
+    return rhythms;
+}
+
+std::vector<double> DueSums(const BudgetInput& input)
+{
+    std::vector<double> sums(static_cast<std::size_t>(std::max<int>(input.horizonMonths, 0)) + 1,
+                             0.0);
+    // Records of one period first listed at the same offset are listed together for good,
+    // so each such group is added once.
+    std::unordered_map<std::uint32_t, double> groups;
+    for (const DueRhythm& rhythm : DueRhythms(input)) {
+        groups[(static_cast<std::uint32_t>(rhythm.period) << 16) |
+               static_cast<std::uint32_t>(rhythm.first)] += (*input.records)[rhythm.record].amount;
     }
 
     // By period, so that each period is spread in one go: group by group while that costs
@@ -481,7 +469,7 @@ std::vector<double> DueSums(const BudgetInput& input)
         std::size_t end = at;
         std::size_t cost = 0;
         for (; end < sorted.size() && sorted[end].first >> 16 == period; ++end)
-            cost += (months - (sorted[end].first & 0xFFFF)) / period + 1;
+            cost += (months - 1 - (sorted[end].first & 0xFFFF)) / period + 1;
         if (cost <= months) {
             for (; at < end; ++at) {
                 for (std::size_t i = sorted[at].first & 0xFFFF; i < months; i += period)

@@ -39,30 +39,30 @@ std::string Money(std::int64_t cents)
     return FormatAmount(static_cast<double>(cents) / 100.0);
 }
 
+// The payments a verdict names at most: the sentence stays readable however many fall due.
+constexpr std::size_t kNamed = 3;
+
 // A payment as the verdict names it: its name, read as the due list reads it, and amount.
-std::string Named(const DueEntry& entry)
+std::string Named(const PotPayment& payment)
 {
-    const std::string name = ValidUtf8(entry.name) ? entry.name : Cp1252ToUtf8(entry.name);
-    return ShownText(name, 60, true) + " " + FormatAmount(entry.amount);
+    const std::string name = ValidUtf8(payment.name) ? payment.name : Cp1252ToUtf8(payment.name);
+    return ShownText(name, 32, true) + " " + FormatAmount(payment.amount);
 }
 
-// ", when Car insurance 600.00 is due": the largest payments first, three at most, so the
-// sentence stays readable however many fall due. Empty when none is listed (a payment
-// whose first date lies further ahead still empties its pot in the rhythm of its cycle).
-std::string WhenDue(std::vector<DueEntry> due)
+// ", when Car insurance 600.00 is due". Empty when none is listed (a payment whose first
+// date lies further ahead still empties its pot in the rhythm of its cycle).
+std::string WhenDue(const PotVerdict& verdict)
 {
-    if (due.empty())
+    const auto& named = verdict.largestDue;
+    if (named.empty())
         return {};
-    std::stable_sort(due.begin(), due.end(),
-                     [](const DueEntry& a, const DueEntry& b) { return a.amount > b.amount; });
-    constexpr std::size_t kNamed = 3;
-    const std::size_t named = std::min(due.size(), kNamed);
-    std::string text = ", when " + Named(due[0]);
-    for (std::size_t i = 1; i < named; ++i)
-        text += (i + 1 == named && due.size() <= kNamed ? " and " : ", ") + Named(due[i]);
-    if (due.size() > kNamed)
-        text += " and " + std::to_string(due.size() - kNamed) + " more";
-    return text + (due.size() == 1 ? " is due" : " are due");
+    const std::size_t count = verdict.dueCount;
+    std::string text = ", when " + Named(named[0]);
+    for (std::size_t i = 1; i < named.size(); ++i)
+        text += (i + 1 == named.size() && count == named.size() ? " and " : ", ") + Named(named[i]);
+    if (count > named.size())
+        text += " and " + std::to_string(count - named.size()) + " more";
+    return text + (count == 1 ? " is due" : " are due");
 }
 
 } // namespace
@@ -86,6 +86,7 @@ PotCheck::PotCheck(const BudgetInput& input) : input_(input)
     need_.reserve(months);
     for (std::size_t i = 0; i < months; ++i)
         need_.push_back(ShownCents(now.monthTotals[i] - now.freedAmount));
+    rhythms_ = DueRhythms(input_);
 }
 
 PotVerdict PotCheck::verdict(double holds) const
@@ -119,9 +120,25 @@ PotVerdict PotCheck::verdict(double holds) const
         verdict.catchUpMonthly = (shortBy + months - 1) / months;
         verdict.newMonthly = monthlyRequired_ + static_cast<double>(verdict.catchUpMonthly) / 100.0;
     }
-    BudgetInput then = input_;
-    then.monthOffset = static_cast<std::int16_t>(k);
-    verdict.dueThen = DueIn(then);
+    // The payments due then, without building the due list of a month whose names are
+    // mostly not said.
+    if (rhythms_.empty())
+        return verdict;
+    const auto& records = *input_.records;
+    std::vector<std::size_t> due;
+    for (const DueRhythm& rhythm : rhythms_) {
+        if (rhythm.first <= verdict.shortOffset &&
+            (verdict.shortOffset - rhythm.first) % rhythm.period == 0)
+            due.push_back(rhythm.record);
+    }
+    const auto largest = due.begin() + std::ptrdiff_t(std::min(due.size(), kNamed));
+    std::partial_sort(due.begin(), largest, due.end(), [&](std::size_t a, std::size_t b) {
+        return records[a].amount != records[b].amount ? records[a].amount > records[b].amount
+                                                      : a < b;
+    });
+    verdict.dueCount = due.size();
+    for (auto at = due.begin(); at != largest; ++at)
+        verdict.largestDue.push_back({records[*at].name, records[*at].amount});
     return verdict;
 }
 
@@ -133,7 +150,7 @@ std::string VerdictText(const PotVerdict& verdict)
     }
     const std::string shortBy = Money(-verdict.difference);
     std::string text = shortBy + " short. Kept as it is, the pot runs short in " +
-                       verdict.shortMonth + WhenDue(verdict.dueThen) + ". ";
+                       verdict.shortMonth + WhenDue(verdict) + ". ";
     if (verdict.shortOffset == 0)
         return text + "Add " + shortBy + " now.";
     text += "Set aside " + FormatAmount(verdict.newMonthly) + " a month instead of " +

@@ -23,6 +23,13 @@ namespace kestrow {
 // below a million billion dollars, beyond which whole cents no longer fit the check.
 std::optional<double> PotAmount(std::string_view typed);
 
+// A payment the verdict names.
+struct PotPayment
+{
+    std::string name; // as stored
+    double amount = 0;
+};
+
 struct PotVerdict
 {
     // Whole cents.
@@ -39,8 +46,11 @@ struct PotVerdict
     // cover S.
     std::int64_t catchUpMonthly = 0;
     double monthlyRequired = 0;
-    double newMonthly = 0;         // monthlyRequired + catchUpMonthly
-    std::vector<DueEntry> dueThen; // the payments listed at shortOffset, in file order
+    double newMonthly = 0; // monthlyRequired + catchUpMonthly
+    // The payments listed as due at shortOffset: how many, and the three largest (ties in
+    // file order), largest first.
+    std::size_t dueCount = 0;
+    std::vector<PotPayment> largestDue;
 
     bool onTrack() const { return difference >= 0; }
 };
@@ -49,7 +59,8 @@ class PotCheck
 {
 public:
     // Computes once what does not depend on the amount: the figures of the current month
-    // (input.monthOffset is not used). The records must outlive the check.
+    // and when each payment falls due (input.monthOffset is not used). The records must
+    // outlive the check.
     explicit PotCheck(const BudgetInput& input);
 
     // The verdict for an amount PotAmount accepted; cheap enough to follow every key.
@@ -60,6 +71,7 @@ private:
     double monthlyRequired_ = 0;
     std::int64_t required_ = 0;
     std::vector<std::int64_t> need_; // cents the pot needs beyond the freed money, per offset
+    std::vector<DueRhythm> rhythms_;
 };
 
 // The verdict in words, in the figures' money format, as UTF-8: "The pot holds 2,100.00

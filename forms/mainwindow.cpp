@@ -171,13 +171,23 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
             navigate(offset);
     });
 
-    // The pot check belongs with the figures it starts from: their menu offers it too.
-    checkPot_ = new QAction(QStringLiteral("Check the pot..."), this);
-    checkPot_->setObjectName(QStringLiteral("mnuCheckPot"));
-    checkPot_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
-    checkPot_->setShortcutContext(Qt::WindowShortcut);
-    addAction(checkPot_);
-    connect(checkPot_, &QAction::triggered, this, &MainWindow::checkPot);
+    // One context menu for the figures, the due list and the chart: the pot check starts
+    // from the figures, and its shortcut works anywhere in the window.
+    exportMenu_ = new QMenu(this);
+    exportMenu_->setObjectName(QStringLiteral("mnuExport"));
+    QAction* checkPot = exportMenu_->addAction(QStringLiteral("Check the pot..."));
+    checkPot->setObjectName(QStringLiteral("mnuCheckPot"));
+    checkPot->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    checkPot->setShortcutContext(Qt::WindowShortcut);
+    addAction(checkPot);
+    connect(checkPot, &QAction::triggered, this, &MainWindow::checkPot);
+    exportMenu_->addSeparator();
+    QAction* calendar = exportMenu_->addAction(QStringLiteral("Export calendar..."));
+    calendar->setObjectName(QStringLiteral("mnuExportCalendar"));
+    connect(calendar, &QAction::triggered, this, [this] { saveExport(true); });
+    QAction* table = exportMenu_->addAction(QStringLiteral("Export month table..."));
+    table->setObjectName(QStringLiteral("mnuExportTable"));
+    connect(table, &QAction::triggered, this, [this] { saveExport(false); });
     for (std::size_t i = 0; i < figures.size(); ++i) {
         for (QLabel* l : {captions_[i], figures[i]}) {
             l->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -301,18 +311,6 @@ void MainWindow::checkPot()
 
 void MainWindow::showExportMenu(const QPoint& globalPos)
 {
-    if (!exportMenu_) {
-        exportMenu_ = new QMenu(this);
-        exportMenu_->setObjectName(QStringLiteral("mnuExport"));
-        QAction* calendar = exportMenu_->addAction(QStringLiteral("Export calendar..."));
-        calendar->setObjectName(QStringLiteral("mnuExportCalendar"));
-        connect(calendar, &QAction::triggered, this, [this] { saveExport(true); });
-        QAction* table = exportMenu_->addAction(QStringLiteral("Export month table..."));
-        table->setObjectName(QStringLiteral("mnuExportTable"));
-        connect(table, &QAction::triggered, this, [this] { saveExport(false); });
-        exportMenu_->insertAction(calendar, checkPot_);
-        exportMenu_->insertSeparator(calendar);
-    }
     undoActions_->addTo(exportMenu_);
     exportMenu_->popup(globalPos);
 }

@@ -15,7 +15,6 @@
 #include <vector>
 
 class AppState;
-class QAction;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -91,8 +90,7 @@ private:
     std::vector<double> monthTotals_; // the money to hold at month offsets 0 to the horizon
     std::vector<double> dueSums_;     // the payments due at the same offsets
     double freedAmount_ = 0;
-    QMenu* exportMenu_ = nullptr; // created when first asked for
-    QAction* checkPot_ = nullptr;
+    QMenu* exportMenu_ = nullptr; // the context menu of the figures, the due list and the chart
     QString lastPotAmount_; // for this run only: the user types what the bank shows today
     UndoActions* undoActions_ = nullptr;
 };

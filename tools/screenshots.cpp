@@ -4,12 +4,14 @@
 // does, in a temporary folder of its own; message boxes are recorded, never shown.
 #include "app/appstate.h"
 #include "app/startup.h"
+#include "budget/potcheck.h"
 #include "forms/addrecorddialog.h"
 #include "forms/changeamountdialog.h"
 #include "forms/editrecorddialog.h"
 #include "forms/entrylistdialog.h"
 #include "forms/introdialog.h"
 #include "forms/mainwindow.h"
+#include "forms/potcheckdialog.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
 #include "platform/systemdate.h"
@@ -99,6 +101,12 @@ int main(int argc, char** argv)
 
         EditRecordDialog change(state, 1, &main);
         ok = Save(&change, out, QStringLiteral("edit-record")) && ok;
+
+        const kestrow::ParsedFile parsed = kestrow::ParseText(kSample);
+        const kestrow::PotCheck check(
+            {&parsed.records, state.todayDate(), state.horizonMonths(), 0});
+        PotCheckDialog pot(check, QStringLiteral("2,000"), &main);
+        ok = Save(&pot, out, QStringLiteral("check-the-pot")) && ok;
     };
     if (!Main(state, windows)) {
         std::fprintf(stderr, "kestrow-screenshots: start-up failed: %s\n",

@@ -200,10 +200,6 @@ private slots:
         QTest::addColumn<int>("bar");
         QTest::addColumn<QString>("tip"); // its first line
         QTest::addColumn<QString>("due"); // the due list's caption and rows, then the buttons
-        QTest::newRow("2027-03") << 9
-                                 << "2027-03: the pot must hold 3,630.00 after 2,200.49 of "
-                                    "payments due"
-                                 << "Payments due in 2027-03 2,200.49 3 on off on on on";
         QTest::newRow("a year ahead") << 12
                                       << "2027-06: the pot must hold 3,413.63 after 1,025.99 of "
                                          "payments due"

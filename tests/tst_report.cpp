@@ -115,7 +115,52 @@ private slots:
         QCOMPARE(status, code);
     }
 
-    // The report finds the data file beside it from its own path (through a link) kept as
+    void files_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("args"); // the data file follows them
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("out"); // a part of stdout; none: stdout empty
+        QTest::addColumn<QByteArray>("err"); // a part of stderr, its only line
+        const QStringList calendar = {"--ics", "--months", "0", "--today", "2026-06-15"};
+        // A type is one category, escaped as the description escapes it.
+        QTest::newRow("comma in a type") << QByteArray("Rent|a,b|2026-06-01|5|1") << calendar << 0
+                                         << QByteArray("\r\nCATEGORIES:a\\,b\r\n") << QByteArray();
+        QTest::newRow("semicolon as a type")
+            << QByteArray("Rent|;|2026-06-01|5|1") << calendar << 0
+            << QByteArray("\r\nCATEGORIES:\\;\r\n") << QByteArray();
+        QTest::newRow("after the year 3000")
+            << QByteArray("Rent|S|3001-06-10|5|12") << QStringList{"--today", "3001-06-01", "--ics"}
+            << 0 << QByteArray("\r\nDTSTART;VALUE=DATE:30010610\r\nDTEND;VALUE=DATE:30010611\r\n")
+            << QByteArray();
+        // A file in which no line is a payment is no Kestrow data file; an empty one is.
+        QByteArray noise;
+        for (int i = 0; i < 30000; ++i)
+            noise += char(i * 7919 % 251);
+        const QByteArray refused = "is not a Kestrow data file: no line of it is a valid payment";
+        QTest::newRow("noise") << noise << QStringList{"--json"} << 1 << QByteArray() << refused;
+        QTest::newRow("zeros") << QByteArray(4096, '\0') << calendar << 1 << QByteArray()
+                               << refused;
+        QTest::newRow("empty") << QByteArray() << QStringList{"--today", "2026-06-15"} << 0
+                               << QByteArray("Graph: $.00 freed\n") << QByteArray();
+    }
+    void files()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QVERIFY(f->write(file));
+        const auto [status, stdOut, stdErr] = Report(args << f->dataPath);
+        QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.contains(out),
+                 stdOut.left(2000).constData());
+        QVERIFY2(stdErr.contains(err) && stdErr.count('\n') == int(!err.isEmpty()),
+                 stdErr.left(2000).constData());
+        QCOMPARE(status, code);
+    }
+
+    // The report finds the data file Kestrow uses from its own path (through a link) kept as
     // bytes: decoded, a folder name that is not UTF-8 would lead it elsewhere.
     void reportFindsTheFileBesideIt()
     {
@@ -127,6 +172,16 @@ private slots:
         QCOMPARE(::symlink((folder + "/kestrow-report").c_str(), qPrintable(link)), 0);
         const auto [code, out, err] = Report({"--today", "2026-06-15"}, link);
         QVERIFY(code == 0 && out.contains("Insurance"));
+
+        // In the build tree the report is built in tools/, below the program and its data.
+        const QString build = f->dir.filePath("build");
+        QVERIFY(QDir().mkpath(build + "/tools") &&
+                tu::WriteFile(build + "/Kestrow.txt", kTwoYearly));
+        QVERIFY(QFile::copy(KESTROW_REPORT, build + "/tools/kestrow-report") &&
+                QFile::copy(KESTROW_REPORT, build + "/kestrow"));
+        const auto [built, builtOut, builtErr] =
+            Report({"--today", "2026-06-15"}, build + "/tools/kestrow-report");
+        QVERIFY2(built == 0 && builtOut.contains("Insurance"), builtErr.constData());
     }
 
     // `make clean` keeps the payments `make run` keeps in the build folder, not an empty file.

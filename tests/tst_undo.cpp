@@ -106,7 +106,8 @@ private slots:
     }
 
     // A failed rename leaves the file as it was and the undo there to try again; an edit
-    // made in a text editor since makes undo refuse, naming the file, and change nothing.
+    // made in a text editor since makes undo refuse, naming the file, change nothing and
+    // leave nothing to undo.
     void failedThenRefused()
     {
         QCOMPARE(run("row lstDue 3; click cmdStep"), "");
@@ -121,6 +122,16 @@ private slots:
                      f->dataPath),
                  "");
         QCOMPARE(f->bytes(), stepped + "Bus|Sub|2026-07-01|40|1\r\n");
+        // Nothing older can apply to the file now, nor once a change is made over a file
+        // changed outside since (its Step refused, the next one made).
+        QCOMPARE(run("menu lstDue; check mnuExport~Undo (off)/Redo (off)/; key Esc;"
+                     "row lstDue 0; click cmdStep"),
+                 "");
+        QCOMPARE(run("save " + f->bytes().replace("\r\n", "/") +
+                     "Tax|S|2026-08-01|5|1/; row lstDue 0; click cmdStep; row lstDue 0;"
+                     "click cmdStep; key Ctrl+Z; menu lstDue;"
+                     "check mnuExport~Undo (off)/Redo Step of Rent/; key Esc"),
+                 "");
     }
 };
 

@@ -150,6 +150,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     // list reports the position in its viewport.
     lstDue->setContextMenuPolicy(Qt::CustomContextMenu);
     undoActions_ = new UndoActions(state_, this, [this] {
+        if (ShowIntroductionIfEmpty(state_, this) == Introduction::Ending)
+            return;
         lstDue->clear();
         Form_Load();
     });

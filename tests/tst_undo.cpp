@@ -92,16 +92,27 @@ private slots:
         QCOMPARE(f->bytes(), after);
     }
 
-    // In the entry list: its keys and its context menu, and a file emptied and filled again,
-    // with the introduction screen in between as after any Delete of the last one.
-    void entryListAndEmptyFile()
+    // Deleting every entry brings the introduction screen; Ctrl+Z there, or in the emptied
+    // list after it (with its context menu), gives the file back.
+    void emptiedFile_data()
     {
-        QCOMPARE(run("click cmdEdit; row lstDisplay 0; key Ctrl+A; click cmdDelete; check "
-                     "front=frmIntro;"
-                     "click cmdContinue; click cmdCancel; check file=; key Ctrl+Z;"
-                     "menu lstDisplay; check mnuEntries=Undo (off)/Redo Delete of 4 entries/;"
-                     "key Esc; click cmdDone; check lstDue~Tom & Co"),
-                 "");
+        QTest::addColumn<QString>("script");
+        const QString deleteAll = "click cmdEdit; row lstDisplay 0; key Ctrl+A; click cmdDelete;"
+                                  "check front=frmIntro;";
+        QTest::newRow("on the introduction")
+            << deleteAll + "key Ctrl+Z; check front=frmMain; check lstDue~Tom & Co";
+        QTest::newRow("on the introduction, reached by redo")
+            << deleteAll + "key Ctrl+Z; key Ctrl+Shift+Z; check front=frmIntro; key Ctrl+Z;"
+                           "check front=frmMain; check lstDue~Tom & Co";
+        QTest::newRow("in the entry list")
+            << deleteAll + "click cmdContinue; click cmdCancel; check file=; key Ctrl+Z;"
+                           "menu lstDisplay; check mnuEntries=Undo (off)/Redo Delete of 4 "
+                           "entries/; key Esc; click cmdDone; check lstDue~Tom & Co";
+    }
+    void emptiedFile()
+    {
+        QFETCH(QString, script);
+        QCOMPARE(run(script), "");
         QCOMPARE(f->bytes(), kFile);
     }
 

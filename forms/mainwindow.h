@@ -6,6 +6,7 @@
 // refreshes. The due list and the chart offer the calendar and month table exports in a
 // context menu.
 
+#include <QRect>
 #include <QWidget>
 
 #include <array>
@@ -80,7 +81,8 @@ private:
     void changeSelected(bool pay);
 
     AppState& state_;
-    std::array<QLabel*, 4> captions_{}; // labA to labD, each the buddy label of its figure
+    std::array<QLabel*, 4> captions_{};  // labA to labD, each the buddy label of its figure
+    std::array<QRect, 4> figureHomes_{}; // where lab1 to lab4 stand for an ordinary figure
     platform::Announcer* announcer_ = nullptr;
     std::int16_t monthOffset_ = 0;
     std::vector<double> monthTotals_; // the money to hold at month offsets 0 to the horizon

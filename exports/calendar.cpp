@@ -190,10 +190,17 @@ Component Event(const Payment& payment, icaltimetype stamp, const std::optional<
     Add(e, TimeProperty(ICAL_DTSTAMP_PROPERTY, stamp));
     Add(e, TimeProperty(ICAL_DTSTART_PROPERTY, payment.day));
     // DTEND of a date is the first day after the event: a one-day event. Some applications
-    // show an event without DTEND as taking no time at all.
+    // show an event without DTEND as taking no time at all. After the last day of 9999 no
+    // date can be written, so that day lasts one day by its duration.
     icaltimetype end = payment.day;
     icaltime_adjust(&end, 1, 0, 0, 0);
-    Add(e, TimeProperty(ICAL_DTEND_PROPERTY, end));
+    if (end.year <= 9999) {
+        Add(e, TimeProperty(ICAL_DTEND_PROPERTY, end));
+    } else {
+        icaldurationtype day = icaldurationtype_null_duration();
+        day.days = 1;
+        Add(e, icalproperty_new_duration(day));
+    }
     Add(e, icalproperty_new_summary(payment.summary.c_str()));
     Add(e, icalproperty_new_description(payment.description.c_str()));
     if (!payment.category.empty())

@@ -470,43 +470,11 @@ Rewrite DataStore::beginRewrite()
     struct stat st = {};
     if (ops_.fstat(read_.get(), &st) != 0)
         return Rewrite(nullptr, Status::failure(saveFailure(ErrnoText(errno))));
-    // Whatever sits at the scratch name (a leftover, or a link planted to make Kestrow
-    // write elsewhere) is removed, and the scratch file is then created only if the name is
-    // free: O_EXCL never follows a link.
-    if (ops_.unlink(tempFile_.c_str()) != 0 && errno != ENOENT)
-        return Rewrite(nullptr,
-                       Status::failure(saveFailure("the old scratch file " + tempFile_ +
-                                                   " could not be removed: " + ErrnoText(errno))));
-    const mode_t mode = st.st_mode & 0777;
-    FileHandle scratch(
-        ops_, ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode));
-    if (!scratch.isOpen())
-        return Rewrite(nullptr,
-                       Status::failure(saveFailure("the scratch file " + tempFile_ +
-                                                   " could not be created: " + ErrnoText(errno))));
-    const auto refuse = [&](const std::string& what, int err) {
-        scratch.reset();
-        ops_.unlink(tempFile_.c_str());
-        return Rewrite(nullptr, Status::failure(saveFailure("the scratch file " + tempFile_ +
-                                                            " could not be given the data "
-                                                            "file's " +
-                                                            what + ": " + ErrnoText(err))));
-    };
-    // The new file keeps the owner and group of the one it replaces, so that the people
-    // the group was for keep their access. Only the superuser may give a file away; anyone
-    // may pass it to a group they belong to, and where neither is allowed the file stays
-    // the user's own.
-    if (ops_.fchown(scratch.get(), st.st_uid, st.st_gid) != 0) {
-        if (errno != EPERM)
-            return refuse("owner", errno);
-        static_cast<void>(ops_.fchown(scratch.get(), static_cast<uid_t>(-1), st.st_gid));
-    }
-    // The umask narrowed the mode given to open(), and a change of owner may clear bits;
-    // the new file must carry the same bits as the file it replaces.
-    if (ops_.fchmod(scratch.get(), mode) != 0)
-        return refuse("permissions", errno);
-    temp_ = std::move(scratch);
+    ScratchFile scratch(ops_, dataFile_, tempFile_, &st);
+    if (!scratch.active())
+        return Rewrite(nullptr, Status::failure(saveFailure(scratch.failure())));
     Rewrite rewrite(this, Status::success());
+    rewrite.scratch_ = std::move(scratch);
     rewrite.lines_ = SplitLines(contents);
     rewrite.before_ = std::move(contents);
     return rewrite;

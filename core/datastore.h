@@ -142,8 +142,7 @@ private:
     bool throughLink_ = false; // the data file was reached through a symbolic link
     FileOps& ops_;
     FileHandle read_;
-    FileHandle dir_; // the folder, locked against a second Kestrow and fsynced on rename
-    FileHandle temp_;
+    FileHandle dir_;            // the folder, locked against a second Kestrow and fsynced on rename
     Rewrite* active_ = nullptr; // the unfinished rewrite, abandoned by close()
     Seen seen_;
     std::optional<Change> lastChange_;

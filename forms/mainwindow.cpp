@@ -6,6 +6,7 @@
 #include "core/notices.h"
 #include "core/numfmt.h"
 #include "core/record.h"
+#include "core/scratchfile.h"
 #include "exports/exports.h"
 #include "forms/changeamountdialog.h"
 #include "forms/entrylistdialog.h"
@@ -305,8 +306,14 @@ void MainWindow::saveExport(bool calendar)
     } else {
         bytes = kestrow::MonthTable(input);
     }
-    if (const QString failure = platform::SaveWholeFile(fileName, bytes); !failure.isEmpty())
-        fail(failure);
+    // Through a scratch file, as the data file is saved: a full disk leaves an older export
+    // as it was.
+    const kestrow::Status saved =
+        kestrow::SaveWholeFile(state_.fileOps(), QFile::encodeName(fileName).toStdString(), bytes);
+    if (!saved)
+        fail(QString::fromStdString(saved.message));
+    else if (!saved.message.empty())
+        platform::ShowError(this, QString::fromStdString(saved.message));
 }
 
 void MainWindow::lstDue_Click()

@@ -258,15 +258,16 @@ private slots:
     {
         QTest::addColumn<int>("change"); // 3: start-up restoring an interrupted rewrite
         QTest::addColumn<QString>("fault");
-        const char* const names[] = {"append", "replace", "delete", "open"};
-        for (int change = 0; change < 4; ++change)
+        const char* const names[] = {"append", "replace", "delete", "open", "export"};
+        for (int change = 0; change < 5; ++change)
             for (const char* err : {"ENOSPC", "EIO", "EACCES"})
                 QTest::addRow("%s, %s", names[change], err) << change << QString(err);
     }
     // The calls fail one by one (the first time with writes of three bytes, continued). A
     // failed change leaves the file byte for byte, names file and reason, and goes through
     // next time; a close after the data is on disk, or the folder's flush (with a warning),
-    // may fail. A failed recovery keeps the scratch file for the next start-up.
+    // may fail. A failed recovery keeps the scratch file for the next start-up. An export
+    // saved over an older one leaves it, and nothing beside it, until it is saved whole.
     void failures()
     {
         QFETCH(int, change);
@@ -284,6 +285,21 @@ private slots:
                 failures += !DataStore(g.data, g.temp, ops).open();
                 QVERIFY(DataStore(g.data, g.temp).open()); // also shows the lock was let go
                 QVERIFY(g.bytes() == "a|b\r\nc|d\r\n" && !g.scratch());
+            } else if (change == 4) {
+                const QString target = f->dir.filePath("Kestrow.ics");
+                QVERIFY(tu::WriteFile(target, kBefore));
+                ops.failAt = k;
+                const Status st = SaveWholeFile(ops, target.toStdString(), "new");
+                ops.failAt = 0;
+                failures += !st;
+                const bool warned = ops.failed == "fsync folder", spared = ops.failed == "close";
+                QVERIFY2(st ? (ops.failed.empty() || spared || warned) &&
+                                  st.message.empty() != warned && tu::ReadFile(target) == "new"
+                            : st.message.find(std::strerror(err)) != std::string::npos &&
+                                  tu::ReadFile(target) == kBefore,
+                         (QByteArray::number(k) + " " + ops.failed.c_str()).constData());
+                QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files | QDir::Hidden),
+                         QStringList{"Kestrow.ics"});
             } else {
                 QVERIFY(f->write(kBefore));
                 DataStore store(f->data, f->temp, ops);

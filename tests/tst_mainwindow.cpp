@@ -4,6 +4,21 @@
 #include "forms/mainwindow.h"
 #include "testutil.h"
 
+#include <cerrno>
+
+namespace {
+
+struct FullDisk : kestrow::FileOps // no room left: every write fails
+{
+    ssize_t write(int, const void*, size_t) override
+    {
+        errno = ENOSPC;
+        return -1;
+    }
+};
+
+} // namespace
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -154,6 +169,7 @@ private slots:
     }
 
     // Saved (through the dialog's hook) as kestrow-report writes them; never over the data file.
+    // Saved again onto a full disk, each says why and leaves the file before it, and no other.
     void exports()
     {
         // Past 120 months, UTF-8 and separators in names, the 31st, a line no month can use.
@@ -164,6 +180,8 @@ private slots:
         QVERIFY(f->open(payments));
         MainWindow w(*f->app);
         w.show();
+        QStringList files = {"Kestrow.txt"};
+        FullDisk fullDisk;
         for (const char* way :
              {"lstDue mnuExportCalendar --ics", "picGraph mnuExportTable --csv"}) {
             const QStringList part = QString(way).split(' ');
@@ -174,14 +192,24 @@ private slots:
             QProcess report;
             report.start(KESTROW_REPORT, {part[2], "--today", "2026-06-15", f->dataPath});
             QVERIFY(report.waitForFinished(60000) && tu::ReadFile(target).size() > 200);
-            QCOMPARE(tu::ReadFile(target), report.readAllStandardOutput());
+            const QByteArray exported = tu::ReadFile(target);
+            QCOMPARE(exported, report.readAllStandardOutput());
+            f->app->useFileOps(fullDisk);
+            QCOMPARE(tu::Run(*f, "menu " + part[0] + "; pick " + part[1] +
+                                     "; check shown~: No space left on device."),
+                     QStringList());
+            f->app->useFileOps(kestrow::FileOps::system());
+            QCOMPARE(tu::ReadFile(target), exported);
+            files << "export" + part[2];
+            files.sort();
+            QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
         }
         platform::SaveDialogTestHook::setAnswer(f->dataPath);
         QCOMPARE(tu::Run(*f, "menu lstDue; pick mnuExportTable; check shown~Kestrow could not "
                              "save the month table as " +
                                  f->dataPath + ": "),
                  QStringList());
-        QVERIFY(f->bytes() == payments && platform::SaveDialogTestHook::takeDialogs() == 3);
+        QVERIFY(f->bytes() == payments && platform::SaveDialogTestHook::takeDialogs() == 5);
     }
 };
 

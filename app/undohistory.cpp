@@ -34,12 +34,20 @@ void UndoHistory::trim()
     }
 }
 
-kestrow::Status UndoHistory::undo(kestrow::DataStore& data)
+void UndoHistory::clear()
+{
+    done_.clear();
+    undone_.clear();
+    bytes_ = 0;
+}
+
+kestrow::Status UndoHistory::undo(kestrow::DataStore& data, kestrow::IfRemoved ifRemoved)
 {
     if (!canUndo())
         return kestrow::Status::success();
     Entry& entry = done_.back();
-    kestrow::Status status = data.replaceContents(entry.change.after, entry.change.before);
+    kestrow::Status status =
+        data.replaceContents(entry.change.after, entry.change.before, ifRemoved);
     if (status.changedOutside())
         status.message = kestrow::notices::NotUndone(data.dataFile(), "undo " + entry.label);
     if (status) {
@@ -49,12 +57,13 @@ kestrow::Status UndoHistory::undo(kestrow::DataStore& data)
     return status;
 }
 
-kestrow::Status UndoHistory::redo(kestrow::DataStore& data)
+kestrow::Status UndoHistory::redo(kestrow::DataStore& data, kestrow::IfRemoved ifRemoved)
 {
     if (!canRedo())
         return kestrow::Status::success();
     Entry& entry = undone_.back();
-    kestrow::Status status = data.replaceContents(entry.change.before, entry.change.after);
+    kestrow::Status status =
+        data.replaceContents(entry.change.before, entry.change.after, ifRemoved);
     if (status.changedOutside())
         status.message = kestrow::notices::NotUndone(data.dataFile(), "redo " + entry.label);
     if (status) {

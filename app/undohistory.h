@@ -31,9 +31,14 @@ public:
     // Puts the file back as it was before the last change (or as it was after the last
     // change undone), through the same crash-safe rewrite as every change. Refused, with
     // nothing changed, when the file no longer holds what Kestrow last wrote to it; a
-    // failure leaves the file and the history as they were.
-    kestrow::Status undo(kestrow::DataStore& data);
-    kestrow::Status redo(kestrow::DataStore& data);
+    // failure leaves the file and the history as they were. A file removed outside
+    // Kestrow is treated as by every change (kestrow::IfRemoved).
+    kestrow::Status undo(kestrow::DataStore& data,
+                         kestrow::IfRemoved ifRemoved = kestrow::IfRemoved::Refuse);
+    kestrow::Status redo(kestrow::DataStore& data,
+                         kestrow::IfRemoved ifRemoved = kestrow::IfRemoved::Refuse);
+    // Forgets every change: the file they were made to is gone.
+    void clear();
 
 private:
     struct Entry

@@ -131,7 +131,7 @@ void Rewrite::copyRest()
     }
 }
 
-Status Rewrite::complete()
+Status Rewrite::complete(IfRemoved ifRemoved)
 {
     if (store_ == nullptr) {
         if (!start_.ok())
@@ -147,6 +147,15 @@ Status Rewrite::complete()
         return Status::failure(store.saveFailure(detail));
     };
 
+    // The user may have taken a while (the edit form, Pay's dialog): the file this rewrite
+    // copied must still be the one at the path, or the rename would throw away a change
+    // made outside Kestrow. A file removed meanwhile leaves the rewrite open, for the
+    // window to ask whether to put it back.
+    if (Status checked = store.guard(ifRemoved); !checked) {
+        if (!checked.removedOutside())
+            abandon();
+        return checked;
+    }
     flush();
     if (lineBreak_)
         return fail("the changed record contains a line break");
@@ -160,13 +169,6 @@ Status Rewrite::complete()
     struct stat written = {};
     if (ops.fstat(newRead.get(), &written) != 0)
         return fail("reading back the scratch file " + temp + " failed: " + ErrnoText(errno));
-    // The user may have taken a while (the edit form, Pay's dialog): the file this rewrite
-    // copied must still be the one at the path, or the rename would throw away a change
-    // made outside Kestrow.
-    if (Status checked = store.guard(); !checked) {
-        abandon();
-        return checked;
-    }
     if (!scratch_.putInPlace())
         return fail(scratch_.failure());
     store.lastChange_ = DataStore::Change{std::move(before_), std::move(after_)};

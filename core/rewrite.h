@@ -42,8 +42,10 @@ public:
     void copyRest();
     // Flushes the scratch file to disk and puts it in place of the data file, then
     // re-opens the read handle. On failure the data file is unchanged and the scratch
-    // file is gone.
-    Status complete();
+    // file is gone. When the data file was removed outside Kestrow and `ifRemoved` says
+    // Refuse, nothing is put in place and the rewrite stays open: complete it again with
+    // PutBack, or abandon it.
+    Status complete(IfRemoved ifRemoved = IfRemoved::Refuse);
     // Closes and removes the scratch file; the data file is untouched.
     void abandon();
 

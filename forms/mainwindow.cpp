@@ -10,6 +10,7 @@
 #include "exports/exports.h"
 #include "forms/changeamountdialog.h"
 #include "forms/entrylistdialog.h"
+#include "forms/putback.h"
 #include "forms/savingschart.h"
 #include "forms/undoactions.h"
 #include "platform/accessible.h"
@@ -420,7 +421,9 @@ void MainWindow::changeSelected(bool pay)
             rewrite.writeLine(changed);
         }
         rewrite.copyRest();
-        done = rewrite.complete();
+        done = MakeChange(state_, this, [&rewrite](kestrow::IfRemoved ifRemoved) {
+            return rewrite.complete(ifRemoved);
+        });
     }
     if (done)
         state_.history().record(state_.data(), (pay ? "Pay of " : "Step of ") + name);
@@ -428,6 +431,9 @@ void MainWindow::changeSelected(bool pay)
         platform::ShowError(this, QString::fromStdString(done.message));
 
     lstDue->clear();
+    // The data file removed outside Kestrow and not put back: as at start-up without one.
+    if (done.removedOutside() && !ShowIntroductionIfEmpty(state_, this))
+        return;
     Form_Load();
 }
 

@@ -25,18 +25,18 @@ mode_t Mode(const std::string& path) // 0: nothing there, not even a dangling li
 }
 
 // "append LINE", "replace N LINE" or "delete N,N,...".
-Status Change(DataStore& store, const QByteArray& change)
+Status Change(DataStore& store, const QByteArray& change, IfRemoved ifRemoved = IfRemoved::Refuse)
 {
     const QByteArrayList word = change.split(' ');
     if (word[0] == "append")
-        return store.append(change.mid(7).toStdString());
+        return store.append(change.mid(7).toStdString(), ifRemoved);
     if (word[0] == "replace")
-        return store.rewriteReplacing(word[1].toInt(),
-                                      change.mid(9 + word[1].size()).toStdString());
+        return store.rewriteReplacing(word[1].toInt(), change.mid(9 + word[1].size()).toStdString(),
+                                      ifRemoved);
     std::vector<std::int32_t> numbers;
     for (const QByteArray& n : word[1].split(','))
         numbers.push_back(n.toInt());
-    return store.rewriteDeleting(numbers);
+    return store.rewriteDeleting(numbers, ifRemoved);
 }
 
 // Fails call number failAt through the seam with errno err; the others reach the system.
@@ -194,6 +194,21 @@ private slots:
             QString::fromStdString(Change(store, QTest::currentDataTag()).message);
         QVERIFY2(message.contains(reason) && message.contains(f->dataPath), qPrintable(message));
         QVERIFY(f->bytes() == "a\r\nb\nc" && !f->scratch() && store.rewriteReplacing(1, "A"));
+    }
+
+    // A change finds the data file removed outside Kestrow: refused, nothing written, until
+    // told to put it back, whole, from what Kestrow read, with the change.
+    void removedOutside()
+    {
+        for (int change = 0; change < 3; ++change) {
+            DataStore& store = open(kBefore);
+            QVERIFY(QFile::remove(f->dataPath));
+            const Status refused = Change(store, kChanges[change]);
+            QVERIFY(refused.removedOutside() && refused.message.find(f->data) != std::string::npos);
+            QVERIFY(!QFile::exists(f->dataPath) && !f->scratch());
+            QVERIFY(Change(store, kChanges[change], IfRemoved::PutBack));
+            QCOMPARE(f->bytes(), kAfter[change]);
+        }
     }
 
     // While the edit form or Pay holds a rewrite open, the file is untouched and other

@@ -150,6 +150,20 @@ private slots:
                 edited + "; click cmdCancel; click cmdDone");
         outside("Step, only touched", "row lstDue 0; touch; click cmdStep",
                 QString(before).replace("06-01", "07-01"));
+        // A change after the file was removed asks first. Yes puts back every payment shown,
+        // with the change; No writes nothing and starts again, as with no data file.
+        const QString removed = "; check shown~was removed outside Kestrow. Put back";
+        const QString again = "; check front=frmIntro; check file=; click cmdContinue; "
+                              "click cmdCancel; check scratch=no";
+        row("Step, file removed, put back", before.toUtf8(),
+            "row lstDue 0; delete file; answer yes; click cmdStep" + removed +
+                "; check file=" + QString(before).replace("06-01", "07-01"));
+        row("Pay, file removed meanwhile, not put back", before.toUtf8(),
+            "row lstDue 0; click cmdPay; delete file; click cmdNoChange" + removed + again +
+                "; check lstDue=");
+        row("Delete, file removed, not put back", before.toUtf8(),
+            "click cmdEdit; row lstDisplay 0; delete file; click cmdDelete" + removed + again +
+                "; check lstDisplay=; click cmdDone");
         // The keyboard walk: Step, Pay, Cancel and the way back are off at first; only the
         // chosen order of the entries takes the Tab. The pot is empty every March.
         row("keyboard walk", "Rent|Sub|2026-06-01|950.00|1/Car|Sub|2026-03-01|1,200.00|12/",

@@ -255,10 +255,11 @@ DataStore::FileState DataStore::checkFile(int& error)
     return FileState::Unchanged;
 }
 
-std::string DataStore::rereadProblem()
+std::string DataStore::rereadProblem(int create)
 {
     forget();
-    FileHandle file(ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW, 0));
+    FileHandle file(
+        ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | create, 0666));
     if (!file.isOpen())
         return ErrnoText(errno);
     struct stat st = {};
@@ -279,15 +280,23 @@ Status DataStore::refuseChanged()
     return Status::changed(notices::ChangedOutside(dataFile_, rereadProblem()));
 }
 
-Status DataStore::guard()
+Status DataStore::refuseRemoved() const
+{
+    return Status::removed(notices::RemovedOutside(dataFile_, true));
+}
+
+Status DataStore::guard(IfRemoved ifRemoved)
 {
     int err = 0;
     switch (checkFile(err)) {
     case FileState::Unchanged:
-    // Removed from outside: a rewrite puts back what Kestrow shows, with the change; an
-    // added record starts a new file.
-    case FileState::Missing:
         return Status::success();
+    // Removed from outside: put back, from what Kestrow shows, only once the user has
+    // agreed.
+    case FileState::Missing:
+        if (ifRemoved == IfRemoved::PutBack)
+            return Status::success();
+        return refuseRemoved();
     case FileState::Unknown:
         return Status::failure(saveFailure(
             "checking whether it was changed outside Kestrow failed: " + ErrnoText(err)));
@@ -295,6 +304,19 @@ Status DataStore::guard()
         break;
     }
     return refuseChanged();
+}
+
+Status DataStore::startEmpty()
+{
+    if (active_ != nullptr)
+        active_->abandon();
+    lastChange_.reset();
+    // Someone may have put a file there meanwhile: it is read, as start-up would.
+    const std::string problem = rereadProblem(O_CREAT);
+    if (!problem.empty())
+        return Status::failure("Kestrow could not create the data file " + dataFile_ +
+                               " again: " + problem + ".");
+    return Status::success();
 }
 
 void DataStore::close()
@@ -376,7 +398,24 @@ std::vector<std::string> DataStore::readLines()
     return lines;
 }
 
-Status DataStore::append(std::string_view line)
+namespace {
+
+// What appending `line` adds to a file holding `before`. A file edited elsewhere may end
+// without a line end; the new record must not be glued to its last line.
+std::string Appended(std::string_view before, std::string_view line)
+{
+    std::string bytes;
+    bytes.reserve(line.size() + 4);
+    if (!before.empty() && before.back() != '\r' && before.back() != '\n')
+        bytes.append(kLineEnd);
+    bytes.append(line);
+    bytes.append(kLineEnd);
+    return bytes;
+}
+
+} // namespace
+
+Status DataStore::append(std::string_view line, IfRemoved ifRemoved)
 {
     lastChange_.reset();
     if (!isOpen())
@@ -387,44 +426,35 @@ Status DataStore::append(std::string_view line)
     // throw the appended line away.
     if (active_ != nullptr)
         return Status::failure(saveFailure("another change is still in progress"));
-    if (Status checked = guard(); !checked)
+    if (Status checked = guard(ifRemoved); !checked)
         return checked;
-    // Created again when it was removed behind Kestrow's back, so the record the user
-    // has just typed is kept rather than refused.
-    FileHandle file(ops_, ops_.open(dataFile_.c_str(),
-                                    O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW, 0666));
+    // Never created here: a file holding the new record alone would hide every other one.
+    FileHandle file(ops_,
+                    ops_.open(dataFile_.c_str(), O_RDWR | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0));
+    if (!file.isOpen() && errno == ENOENT) {
+        if (ifRemoved == IfRemoved::Refuse)
+            return refuseRemoved();
+        // Put back whole, as Kestrow shows it, with the new record.
+        Rewrite rewrite = beginRewrite();
+        if (!rewrite.active())
+            return rewrite.startStatus();
+        rewrite.putBytes(rewrite.before_ + Appended(rewrite.before_, line));
+        return rewrite.complete(IfRemoved::PutBack);
+    }
     if (!file.isOpen())
         return Status::failure(saveFailure(ErrnoText(errno)));
     const int fd = file.get();
     struct stat st = {};
     if (ops_.fstat(fd, &st) != 0)
         return Status::failure(saveFailure(ErrnoText(errno)));
-    // The file opened must be the one just checked, or a new empty one in the place of a
-    // removed file; anything else came in between.
-    const bool same = sameFile(st);
-    if (!S_ISREG(st.st_mode) || (same ? st.st_size != seen_.size : st.st_size != 0))
+    // The file opened must be the one just checked; anything else came in between.
+    if (!S_ISREG(st.st_mode) || !sameFile(st) || st.st_size != seen_.size)
         return refuseChanged();
-    // A file created again is not the one the read handle holds: from now on Kestrow
-    // reads the new one. It is opened before anything is written, so that once the
-    // record is on disk nothing is left that could fail.
-    FileHandle reread;
-    if (!same) {
-        reread = FileHandle(ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK, 0));
-        if (!reread.isOpen())
-            return Status::failure(saveFailure(ErrnoText(errno)));
-    }
     // The whole file as it was, for undo.
     std::string before;
     if (const int err = ReadAll(ops_, fd, before); err != 0)
         return Status::failure(saveFailure(ErrnoText(err)));
-    std::string bytes;
-    bytes.reserve(line.size() + 4);
-    // A file edited elsewhere may end without a line end; the new record must not be
-    // glued to its last line.
-    if (!before.empty() && before.back() != '\r' && before.back() != '\n')
-        bytes.append(kLineEnd);
-    bytes.append(line);
-    bytes.append(kLineEnd);
+    const std::string bytes = Appended(before, line);
 
     int err = WriteAll(ops_, fd, bytes);
     struct stat after = {};
@@ -441,10 +471,8 @@ Status DataStore::append(std::string_view line)
                                ErrnoText(err) +
                                ". Part of the new record may be left at the end of the file.");
     }
-    if (reread.isOpen())
-        read_ = std::move(reread);
     lastChange_ = Change{before, before + bytes};
-    Fingerprint now = same ? seen_.fingerprint : Fingerprint();
+    Fingerprint now = seen_.fingerprint;
     now.add(bytes);
     remember(after, now);
     return Status::success(); // the line is on disk already; a late close error changes nothing
@@ -458,7 +486,9 @@ Rewrite DataStore::beginRewrite()
     if (active_ != nullptr)
         return Rewrite(nullptr,
                        Status::failure(saveFailure("another change is still in progress")));
-    if (Status checked = guard(); !checked)
+    // A file removed from outside is asked about when the rewrite completes: the edit form
+    // and Pay let the user make the change first.
+    if (Status checked = guard(IfRemoved::PutBack); !checked)
         return Rewrite(nullptr, std::move(checked));
     std::string contents;
     if (const int err = ReadAll(ops_, read_.get(), contents); err != 0)
@@ -470,43 +500,11 @@ Rewrite DataStore::beginRewrite()
     struct stat st = {};
     if (ops_.fstat(read_.get(), &st) != 0)
         return Rewrite(nullptr, Status::failure(saveFailure(ErrnoText(errno))));
-    // Whatever sits at the scratch name (a leftover, or a link planted to make Kestrow
-    // write elsewhere) is removed, and the scratch file is then created only if the name is
-    // free: O_EXCL never follows a link.
-    if (ops_.unlink(tempFile_.c_str()) != 0 && errno != ENOENT)
-        return Rewrite(nullptr,
-                       Status::failure(saveFailure("the old scratch file " + tempFile_ +
-                                                   " could not be removed: " + ErrnoText(errno))));
-    const mode_t mode = st.st_mode & 0777;
-    FileHandle scratch(
-        ops_, ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode));
-    if (!scratch.isOpen())
-        return Rewrite(nullptr,
-                       Status::failure(saveFailure("the scratch file " + tempFile_ +
-                                                   " could not be created: " + ErrnoText(errno))));
-    const auto refuse = [&](const std::string& what, int err) {
-        scratch.reset();
-        ops_.unlink(tempFile_.c_str());
-        return Rewrite(nullptr, Status::failure(saveFailure("the scratch file " + tempFile_ +
-                                                            " could not be given the data "
-                                                            "file's " +
-                                                            what + ": " + ErrnoText(err))));
-    };
-    // The new file keeps the owner and group of the one it replaces, so that the people
-    // the group was for keep their access. Only the superuser may give a file away; anyone
-    // may pass it to a group they belong to, and where neither is allowed the file stays
-    // the user's own.
-    if (ops_.fchown(scratch.get(), st.st_uid, st.st_gid) != 0) {
-        if (errno != EPERM)
-            return refuse("owner", errno);
-        static_cast<void>(ops_.fchown(scratch.get(), static_cast<uid_t>(-1), st.st_gid));
-    }
-    // The umask narrowed the mode given to open(), and a change of owner may clear bits;
-    // the new file must carry the same bits as the file it replaces.
-    if (ops_.fchmod(scratch.get(), mode) != 0)
-        return refuse("permissions", errno);
-    temp_ = std::move(scratch);
+    ScratchFile scratch(ops_, dataFile_, tempFile_, &st);
+    if (!scratch.active())
+        return Rewrite(nullptr, Status::failure(saveFailure(scratch.failure())));
     Rewrite rewrite(this, Status::success());
+    rewrite.scratch_ = std::move(scratch);
     rewrite.lines_ = SplitLines(contents);
     rewrite.before_ = std::move(contents);
     return rewrite;
@@ -519,7 +517,8 @@ std::optional<DataStore::Change> DataStore::takeLastChange()
     return change;
 }
 
-Status DataStore::replaceContents(std::string_view expected, std::string_view contents)
+Status DataStore::replaceContents(std::string_view expected, std::string_view contents,
+                                  IfRemoved ifRemoved)
 {
     Rewrite rewrite = beginRewrite();
     if (!rewrite.active())
@@ -531,12 +530,13 @@ Status DataStore::replaceContents(std::string_view expected, std::string_view co
         return Status::changed(notices::ChangedOutside(dataFile_));
     }
     rewrite.putBytes(contents);
-    Status done = rewrite.complete();
+    Status done = rewrite.complete(ifRemoved);
     lastChange_.reset();
     return done;
 }
 
-Status DataStore::rewriteReplacing(std::int32_t recordNumber, std::string_view newLine)
+Status DataStore::rewriteReplacing(std::int32_t recordNumber, std::string_view newLine,
+                                   IfRemoved ifRemoved)
 {
     Rewrite rewrite = beginRewrite();
     if (!rewrite.active())
@@ -548,10 +548,10 @@ Status DataStore::rewriteReplacing(std::int32_t recordNumber, std::string_view n
     }
     rewrite.writeLine(newLine);
     rewrite.copyRest();
-    return rewrite.complete();
+    return rewrite.complete(ifRemoved);
 }
 
-Status DataStore::rewriteDeleting(std::vector<std::int32_t> recordNumbers)
+Status DataStore::rewriteDeleting(std::vector<std::int32_t> recordNumbers, IfRemoved ifRemoved)
 {
     std::sort(recordNumbers.begin(), recordNumbers.end());
     recordNumbers.erase(std::unique(recordNumbers.begin(), recordNumbers.end()),
@@ -574,7 +574,7 @@ Status DataStore::rewriteDeleting(std::vector<std::int32_t> recordNumbers)
         else
             rewrite.copyLine();
     }
-    return rewrite.complete();
+    return rewrite.complete(ifRemoved);
 }
 
 } // namespace kestrow

@@ -161,6 +161,9 @@ private slots:
         row("Pay, file removed meanwhile, not put back", before.toUtf8(),
             "row lstDue 0; click cmdPay; delete file; click cmdNoChange" + removed + again +
                 "; check lstDue=");
+        row("New entry, file removed, not put back", before.toUtf8(),
+            "click cmdEdit; click cmdAdd; delete file; enter Pool|Sub|2026-7-1|5|1" + removed +
+                again + "; check lstDisplay=; click cmdDone");
         row("Delete, file removed, not put back", before.toUtf8(),
             "click cmdEdit; row lstDisplay 0; delete file; click cmdDelete" + removed + again +
                 "; check lstDisplay=; click cmdDone");

@@ -26,8 +26,16 @@ std::string FormatPadded(long value, int digits);
 // text that is not a number is never read as 0.
 std::optional<double> ParseAmount(std::string_view text);
 
-// A whole number of decimal digits only (optional surrounding blanks), as long as it fits
-// 32 bits; nullopt otherwise.
+// Reading digits: every whole number Kestrow reads (a duration, the parts of a date, a
+// count on the command line) goes through these two, so no reader takes a sign, a blank
+// inside or a digit of another script that another refuses.
+// One or more of "0" to "9" and nothing else.
+bool AllDigits(std::string_view text);
+// The value of such a text when it is at most `largest`; nullopt for any other text.
+std::optional<long> DigitsValue(std::string_view text, long largest);
+
+// A stored whole number: the digits with optional blanks around them, as long as the value
+// fits 32 bits; nullopt otherwise.
 std::optional<long> ParseWhole(std::string_view text);
 
 } // namespace kestrow

@@ -20,7 +20,6 @@ struct HookState
     bool printerAvailable = false;
     QString saveFileName;
     QStringList printed;
-    int fileDialogs = 0;
 };
 HookState& hook()
 {
@@ -67,10 +66,8 @@ bool PrinterAvailable()
 
 QString AskPdfFileName(QWidget* parent)
 {
-    if (hook().installed) {
-        ++hook().fileDialogs;
+    if (hook().installed)
         return hook().saveFileName;
-    }
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Save the list as a PDF file"),
                                         QDir::homePath() + QStringLiteral("/Kestrow entries.pdf"),
                                         QStringLiteral("PDF files (*.pdf)"));
@@ -146,10 +143,6 @@ void PrinterTestHook::uninstall()
 {
     hook() = HookState{};
 }
-bool PrinterTestHook::installed()
-{
-    return hook().installed;
-}
 void PrinterTestHook::setPrinterAvailable(bool available)
 {
     hook().printerAvailable = available;
@@ -161,10 +154,6 @@ void PrinterTestHook::setSaveFileName(const QString& fileName)
 QStringList PrinterTestHook::takePrinted()
 {
     return std::exchange(hook().printed, {});
-}
-int PrinterTestHook::takeFileDialogs()
-{
-    return std::exchange(hook().fileDialogs, 0);
 }
 
 } // namespace platform

@@ -24,14 +24,11 @@ struct PrinterTestHook
 {
     static void install(); // no printer available and every file dialog cancelled
     static void uninstall();
-    static bool installed();
     static void setPrinterAvailable(bool available);
     // What every later save dialog answers; an empty text cancels it.
     static void setSaveFileName(const QString& fileName);
     // Lines sent to the printer since the last call.
     static QStringList takePrinted();
-    // Number of save dialogs shown since the last call.
-    static int takeFileDialogs();
 };
 
 } // namespace platform

@@ -98,7 +98,7 @@ int main(int argc, char** argv)
         ok = Save(&add, out, QStringLiteral("add-record")) && ok;
 
         EditRecordDialog change(state, 1, &main);
-        ok = Save(&change, out, QStringLiteral("edit-record")) && ok;
+        ok = change.Form_Load() && Save(&change, out, QStringLiteral("edit-record")) && ok;
     };
     if (!Main(state, windows)) {
         std::fprintf(stderr, "kestrow-screenshots: start-up failed: %s\n",

@@ -41,14 +41,15 @@ void StepText(const SteppedDate& step, std::string_view dayText, std::string& ou
         out.append(dayText);
 }
 
+// The parts of a canonical date and its next occurrence; nothing for any other date.
 std::optional<SteppedDate> StepCanonical(const UsableRecord& record, const Frame& frame,
-                                         std::string_view& dayText)
+                                         DateParts& parts)
 {
-    const auto parts = SplitDate(record.date);
-    if (!parts || !parts->canonical())
+    const auto split = SplitDate(record.date);
+    if (!split || !split->canonical())
         return std::nullopt;
-    dayText = parts->dayText;
-    return StepNumbers(parts->year, parts->month, parts->day, record.duration, frame.todayYear,
+    parts = *split;
+    return StepNumbers(parts.year, parts.month, parts.day, record.duration, frame.todayYear,
                        frame.todayMonth);
 }
 
@@ -91,19 +92,18 @@ Placement PlaceByText(const UsableRecord& record, const Frame& frame, std::strin
 
 std::optional<Placement> PlaceByNumbers(const UsableRecord& record, const Frame& frame)
 {
-    std::string_view dayText;
-    const auto step = StepCanonical(record, frame, dayText);
+    DateParts stored;
+    const auto step = StepCanonical(record, frame, stored);
     if (!step || step->year < 1000 || step->year > 9999)
         return std::nullopt;
-    const auto stored = SplitDate(record.date);
-    const std::int32_t storedKey = stored->year * 10000 + stored->month * 100 + stored->day;
+    const std::int32_t storedKey = stored.year * 10000 + stored.month * 100 + stored.day;
     const auto steppedKey =
         static_cast<std::int32_t>(step->year * 10000 + step->month * 100 + step->day);
     Placement place;
     place.usable = true;
     place.steppedWins = steppedKey >= storedKey;
-    const long year = place.steppedWins ? step->year : stored->year;
-    const long month = place.steppedWins ? step->month : stored->month;
+    const long year = place.steppedWins ? step->year : stored.year;
+    const long month = place.steppedWins ? step->month : stored.month;
     place.key = place.steppedWins ? steppedKey : storedKey;
     place.dueLag = CycleLag(static_cast<std::int32_t>(year * 12 + month), frame, record.duration);
     return place;
@@ -122,8 +122,8 @@ std::string_view EffectiveText(const Placement& place, const UsableRecord& recor
     if (!place.steppedWins)
         return record.date;
     if (!place.steppedText) {
-        std::string_view dayText;
-        StepText(*StepCanonical(record, frame, dayText), dayText, stepped);
+        DateParts parts;
+        StepText(*StepCanonical(record, frame, parts), parts.dayText, stepped);
     }
     return stepped;
 }

@@ -209,26 +209,6 @@ std::optional<double> ParseAmount(std::string_view text)
     return value;
 }
 
-bool AllDigits(std::string_view text)
-{
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::optional<long> DigitsValue(std::string_view text, long largest)
-{
-    if (!AllDigits(text))
-        return std::nullopt;
-    long value = 0;
-    for (const char c : text) {
-        const int digit = c - '0';
-        if (value > largest / 10 || value * 10 > largest - digit)
-            return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
 std::optional<long> ParseWhole(std::string_view text)
 {
     return DigitsValue(Trim(text), 2147483647L);

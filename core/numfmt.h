@@ -30,9 +30,31 @@ std::optional<double> ParseAmount(std::string_view text);
 // count on the command line) goes through these two, so no reader takes a sign, a blank
 // inside or a digit of another script that another refuses.
 // One or more of "0" to "9" and nothing else.
-bool AllDigits(std::string_view text);
+inline bool AllDigits(std::string_view text)
+{
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return !text.empty();
+}
+
 // The value of such a text when it is at most `largest`; nullopt for any other text.
-std::optional<long> DigitsValue(std::string_view text, long largest);
+// Written here so that it is inlined: every date of a large file is read through it.
+inline std::optional<long> DigitsValue(std::string_view text, long largest)
+{
+    if (!AllDigits(text))
+        return std::nullopt;
+    const long tenth = largest / 10;
+    long value = 0;
+    for (const char c : text) {
+        const int digit = c - '0';
+        if (value > tenth || value * 10 > largest - digit)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
 
 // A stored whole number: the digits with optional blanks around them, as long as the value
 // fits 32 bits; nullopt otherwise.

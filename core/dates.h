@@ -10,6 +10,8 @@
 // it: SplitDate takes a date apart, FourDigitYear is the year limit, DurationInRange the
 // periods a payment can have, and AcceptableDate the dates a record form stores.
 
+#include "core/numfmt.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,7 +25,13 @@ inline constexpr int kLongestDuration = 32767;
 bool DurationInRange(long months);
 
 // The value of a date part made of decimal digits only, within the 16-bit signed range.
-std::optional<std::int16_t> PartValue(std::string_view part);
+inline std::optional<std::int16_t> PartValue(std::string_view part)
+{
+    const auto value = DigitsValue(part, 32767);
+    if (!value)
+        return std::nullopt;
+    return static_cast<std::int16_t>(*value);
+}
 
 // A date split at "-": year, month and day as numbers and as written. Any further parts
 // stay as written in `rest`, with their leading "-"; it is empty for a date of three parts.

@@ -43,11 +43,13 @@ inline bool AllDigits(std::string_view text)
 // Written here so that it is inlined: every date of a large file is read through it.
 inline std::optional<long> DigitsValue(std::string_view text, long largest)
 {
-    if (!AllDigits(text))
+    if (text.empty())
         return std::nullopt;
     const long tenth = largest / 10;
     long value = 0;
     for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
         const int digit = c - '0';
         if (value > tenth || value * 10 > largest - digit)
             return std::nullopt;

@@ -7,7 +7,6 @@
 #include "core/text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <numeric>
 #include <unordered_map>
 

@@ -1,9 +1,6 @@
 #include "core/dates.h"
 
 #include "core/numfmt.h"
-#include "core/text.h"
-
-#include <algorithm>
 
 namespace kestrow {
 

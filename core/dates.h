@@ -27,7 +27,7 @@ bool DurationInRange(long months);
 // The value of a date part made of decimal digits only, within the 16-bit signed range.
 inline std::optional<std::int16_t> PartValue(std::string_view part)
 {
-    const auto value = DigitsValue(part, 32767);
+    const auto value = DigitsValue(part, INT16_MAX);
     if (!value)
         return std::nullopt;
     return static_cast<std::int16_t>(*value);

@@ -54,7 +54,7 @@ std::int16_t LargestDuration(const std::vector<UsableRecord>& records, std::int1
 // ---------------------------------------------------------------------------------------
 // Typed fields: the one rule both record forms apply before a record reaches the file.
 
-// The date: AcceptableDate (core/dates.h).
+// (The date a form stores is AcceptableDate, core/dates.h.)
 // A number that is not negative (grouping commas allowed).
 std::optional<double> AcceptableAmount(std::string_view typed);
 // A stored whole number of months that is DurationInRange: the rule for every duration

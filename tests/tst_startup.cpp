@@ -37,15 +37,8 @@ const QByteArray kGymStepped = QByteArray(kRecords).replace("2026-06-01", "2026-
 const QString kStepGym = "row lstDue 0; click cmdStep; check shown=";
 
 enum Odd { Pipe, LinkToNothing, LinkElsewhere, FolderNotUtf8, FolderNotWritable, FullDisk };
-enum {
-    ReadError = FullDisk + 1,
-    StartReadError,
-    PartialScratch,
-    OtherGroup,
-    LongName,
-    PayPast9999,
-    StepPast9999
-};
+enum { ReadError = FullDisk + 1, PartialScratch, OtherGroup, LongName, PayPast9999, StepPast9999 };
+enum { StartReadError = StepPast9999 + 1 };
 
 struct Faults : kestrow::FileOps // creating the scratch file, every write or read fails
 {

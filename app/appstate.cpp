@@ -17,3 +17,11 @@ void AppState::raiseHorizon(std::int16_t months)
     if (months > horizon_)
         horizon_ = months;
 }
+
+void AppState::settleHorizon(const std::vector<kestrow::UsableRecord>& records)
+{
+    if (horizonSettled_)
+        return;
+    horizonSettled_ = true;
+    raiseHorizon(kestrow::LargestDuration(records, kestrow::kDefaultHorizon));
+}

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // What every window of one run shares: the data file, today, the horizon and the undo
 // history.
@@ -54,6 +55,10 @@ public:
     // raised only when a record with a longer duration is added.
     std::int16_t horizonMonths() const { return horizon_; }
     void raiseHorizon(std::int16_t months);
+    // Raises the horizon to the largest duration of the records the data file held when it
+    // was first read whole: at start-up, or, when start-up could not read it, at the first
+    // refresh that could. Later calls change nothing.
+    void settleHorizon(const std::vector<kestrow::UsableRecord>& records);
 
     // Every change made while Kestrow runs, for undo and redo.
     UndoHistory& history() { return history_; }
@@ -64,5 +69,6 @@ private:
     std::string todayDate_; // YYYY-MM-DD
     std::int16_t todayMonth_ = 0;
     std::int16_t horizon_ = kestrow::kDefaultHorizon;
+    bool horizonSettled_ = false;
     UndoHistory history_;
 };

@@ -102,10 +102,16 @@ bool Main(AppState& state, const StartupWindows& windows)
     }
 
     std::string contents;
-    static_cast<void>(data.readContents(contents)); // a read error shows at the first refresh
-    const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
-    reportUnusableLines(data.dataFile(), unusableLines(parsed, state.todayDate()));
-    state.raiseHorizon(kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon));
+    const kestrow::Status read = data.readContents(contents);
+    if (read) {
+        const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
+        reportUnusableLines(data.dataFile(), unusableLines(parsed, state.todayDate()));
+        state.settleHorizon(parsed.records);
+    } else {
+        // The main window reads the file again at every refresh; the first read that
+        // succeeds sets the horizon, so a long period is not cut short for the whole run.
+        platform::ShowError(nullptr, QString::fromStdString(read.message));
+    }
 
     windows.showMain();
     return true;

@@ -102,6 +102,5 @@ std::vector<std::string> DueLines(const std::vector<DueEntry>& due);
 // case, other bytes as they are), ties kept in the order given. Returns the permutation that sorts
 // `lines`.
 std::vector<std::size_t> SortedOrder(const std::vector<std::string>& lines);
-bool TextLess(const std::string& a, const std::string& b);
 
 } // namespace kestrow

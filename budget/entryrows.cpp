@@ -59,10 +59,10 @@ std::string Joined(std::initializer_list<std::string_view> columns)
 
 std::string ShownDate(std::string_view date, std::string_view duration, std::string_view todayDate)
 {
-    const auto months = ParseWhole(duration);
-    if (!months || *months < 1 || *months > kLongestDuration)
+    const auto months = AcceptableDuration(duration);
+    if (!months)
         return std::string(date);
-    std::string next = StepDate(date, static_cast<int>(*months), todayDate);
+    std::string next = StepDate(date, *months, todayDate);
     // Plain byte comparison, as the main computation compares dates; an empty result
     // (a date that cannot be stepped) never wins.
     if (next > date)

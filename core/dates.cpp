@@ -1,9 +1,6 @@
 #include "core/dates.h"
 
 #include "core/numfmt.h"
-#include "core/text.h"
-
-#include <algorithm>
 
 namespace kestrow {
 
@@ -11,39 +8,73 @@ namespace {
 
 constexpr long kInt16Max = 32767;
 
-bool AllDigits(std::string_view text)
-{
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 } // namespace
 
-std::optional<std::int16_t> PartValue(std::string_view part)
+bool DurationInRange(long months)
 {
-    if (part.empty())
-        return std::nullopt;
-    int value = 0;
-    for (const char c : part) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-        if (value > kInt16Max)
-            return std::nullopt;
+    return months >= 1 && months <= kLongestDuration;
+}
+
+bool DateParts::canonical() const
+{
+    return yearText.size() == 4 && monthText.size() == 2 && dayText.size() == 2 && rest.empty();
+}
+
+std::optional<DateParts> SplitDate(std::string_view date)
+{
+    // The first three dashes in one pass: dates are short, and every record of a large
+    // file is taken apart here.
+    std::size_t dash[3] = {0, 0, date.size()};
+    int found = 0;
+    for (std::size_t i = 0; i < date.size() && found < 3; ++i) {
+        if (date[i] == '-')
+            dash[found++] = i;
     }
-    return static_cast<std::int16_t>(value);
+    if (found < 2)
+        return std::nullopt;
+    DateParts parts;
+    parts.yearText = date.substr(0, dash[0]);
+    parts.monthText = date.substr(dash[0] + 1, dash[1] - dash[0] - 1);
+    parts.dayText = date.substr(dash[1] + 1, dash[2] - dash[1] - 1);
+    parts.rest = date.substr(dash[2]);
+    const auto year = PartValue(parts.yearText);
+    const auto month = PartValue(parts.monthText);
+    const auto day = PartValue(parts.dayText);
+    if (!year || !month || !day)
+        return std::nullopt;
+    parts.year = *year;
+    parts.month = *month;
+    parts.day = *day;
+    return parts;
+}
+
+bool FourDigitYear(std::string_view date)
+{
+    const std::string_view year = date.substr(0, date.find('-'));
+    return year.size() == 4 && AllDigits(year);
 }
 
 std::string NormalizeDate(std::string_view text)
 {
-    const auto parts = SplitText(text, '-');
-    if (parts.size() != 3)
+    const auto parts = SplitDate(text);
+    if (!parts || !parts->rest.empty())
         return {};
-    const auto month = PartValue(parts[1]);
-    const auto day = PartValue(parts[2]);
-    if (!month || !day)
+    return std::string(parts->yearText) + "-" + FormatPadded(parts->month, 2) + "-" +
+           FormatPadded(parts->day, 2);
+}
+
+std::string AcceptableDate(std::string_view typed)
+{
+    const auto parts = SplitDate(typed);
+    if (!parts || !parts->rest.empty() || !FourDigitYear(parts->yearText) || parts->month < 1 ||
+        parts->month > 12 || parts->day < 1 || parts->day > 31)
         return {};
-    return parts[0] + "-" + FormatPadded(*month, 2) + "-" + FormatPadded(*day, 2);
+    return NormalizeDate(typed);
+}
+
+bool IsTodayDate(std::string_view text)
+{
+    return !text.empty() && AcceptableDate(text) == text;
 }
 
 // The rule: while the year is before today's, the month moves on by the period (a month
@@ -52,7 +83,7 @@ std::string NormalizeDate(std::string_view text)
 // out in one step, so a tiny period over a long gap costs no more than a large one.
 std::optional<SteppedDate> StepNumbers(long y, long m, long d, long months, long ty, long tm)
 {
-    if (months < 1 || months > kInt16Max)
+    if (!DurationInRange(months))
         return std::nullopt;
     if (ty > y) {
         m += months;
@@ -108,45 +139,31 @@ std::optional<SteppedDate> StepNumbers(long y, long m, long d, long months, long
 
 std::string StepDate(std::string_view date, int months, std::string_view todayDate)
 {
-    const auto today = SplitText(todayDate, '-');
-    auto parts = SplitText(date, '-');
-    if (today.size() < 2 || parts.size() < 3)
+    const auto today = SplitDate(todayDate);
+    const auto parts = SplitDate(date);
+    if (!today || !parts)
         return {};
-    const auto ty = PartValue(today[0]);
-    const auto tm = PartValue(today[1]);
-    const auto y = PartValue(parts[0]);
-    const auto m = PartValue(parts[1]);
-    const auto d = PartValue(parts[2]);
-    if (!ty || !tm || !y || !m || !d)
-        return {};
-    const auto step = StepNumbers(*y, *m, *d, months, *ty, *tm);
+    const auto step =
+        StepNumbers(parts->year, parts->month, parts->day, months, today->year, today->month);
     if (!step)
         return {};
-
-    std::string result = std::to_string(step->year) + "-" + FormatPadded(step->month, 2) + "-" +
-                         (step->limited ? std::to_string(step->day) : parts[2]);
-    for (std::size_t i = 3; i < parts.size(); ++i)
-        result += "-" + parts[i];
-    return result;
+    return std::to_string(step->year) + "-" + FormatPadded(step->month, 2) + "-" +
+           (step->limited ? std::to_string(step->day) : std::string(parts->dayText)) +
+           std::string(parts->rest);
 }
 
 std::optional<std::int32_t> DateKey(std::string_view date)
 {
-    std::int64_t value = 0;
-    bool any = false;
+    std::string digits;
+    digits.reserve(date.size());
     for (const char c : date) {
-        if (c == '-')
-            continue;
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-        if (value > INT32_MAX)
-            return std::nullopt;
-        any = true;
+        if (c != '-')
+            digits += c;
     }
-    if (!any)
+    const auto value = DigitsValue(digits, INT32_MAX);
+    if (!value)
         return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(*value);
 }
 
 std::string YearMonthText(std::int64_t year, std::int64_t month)
@@ -158,22 +175,14 @@ std::string YearMonthText(std::int64_t year, std::int64_t month)
     return FormatPadded(long(year), 4) + "-" + FormatPadded(long(month), 2);
 }
 
-bool YearFitsFourDigits(std::string_view date)
-{
-    return date.find('-') <= 4;
-}
-
 std::optional<std::string> PaidDate(std::string_view todayDate, std::int64_t months)
 {
-    const auto parts = SplitText(todayDate, '-');
-    if (parts.size() < 3 || months < 0)
-        return std::nullopt;
-    const auto year = ParseWhole(parts[0]);
-    const auto month = ParseWhole(parts[1]);
+    const auto today = SplitDate(todayDate);
     std::int64_t monthCount = 0;
-    if (!year || !month || *month < 1 || __builtin_add_overflow(*month, months, &monthCount))
+    if (!today || months < 0 || today->month < 1 ||
+        __builtin_add_overflow(std::int64_t(today->month), months, &monthCount))
         return std::nullopt;
-    return YearMonthText(*year, monthCount) + "-" + parts[2];
+    return YearMonthText(today->year, monthCount) + "-" + std::string(today->dayText);
 }
 
 std::optional<Today> TodayFromSystemText(std::string_view text)
@@ -181,30 +190,13 @@ std::optional<Today> TodayFromSystemText(std::string_view text)
     // mm-dd-yyyy: the last four characters, the first two, and the two from the fourth.
     if (text.size() != 10 || text[2] != '-' || text[5] != '-')
         return std::nullopt;
-    const std::string_view mm = text.substr(0, 2);
-    const std::string_view dd = text.substr(3, 2);
-    const std::string_view yyyy = text.substr(6, 4);
-    const auto month = PartValue(mm);
-    const auto day = PartValue(dd);
-    const auto year = PartValue(yyyy);
-    if (!month || !day || !year || *month < 1 || *month > 12 || *day < 1 || *day > 31)
-        return std::nullopt;
     Today today;
-    today.date = std::string(yyyy) + "-" + std::string(mm) + "-" + std::string(dd);
-    today.month = *month;
+    today.date = std::string(text.substr(6, 4)) + "-" + std::string(text.substr(0, 2)) + "-" +
+                 std::string(text.substr(3, 2));
+    if (!IsTodayDate(today.date))
+        return std::nullopt;
+    today.month = *PartValue(text.substr(0, 2));
     return today;
-}
-
-bool IsTodayDate(std::string_view text)
-{
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
-        return false;
-    if (!AllDigits(text.substr(0, 4)) || !AllDigits(text.substr(5, 2)) ||
-        !AllDigits(text.substr(8, 2)))
-        return false;
-    const int month = (text[5] - '0') * 10 + (text[6] - '0');
-    const int day = (text[8] - '0') * 10 + (text[9] - '0');
-    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 
 } // namespace kestrow

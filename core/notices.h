@@ -1,9 +1,11 @@
 #pragma once
 // What Kestrow tells the user about its data file as it really is: changed by another
 // program, kept where changes cannot be saved, not a plain file, a link that leads nowhere,
-// restored from a partial copy, or a date the file cannot hold. The texts live here, in
-// one place, so that every window that meets one of these says it the same way. Paths
-// are put in as the system's bytes; the windows decode them for display.
+// restored from a partial copy, or a date the file cannot hold. The data store, start-up,
+// the windows and the report take these texts from here, so each says it the same way;
+// what a window says about what the user typed stays with that window (the record forms'
+// texts are in forms/recordfields.h). Paths are put in as the system's bytes; the windows
+// decode them for display.
 
 #include <cstddef>
 #include <string>

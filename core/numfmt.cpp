@@ -211,18 +211,7 @@ std::optional<double> ParseAmount(std::string_view text)
 
 std::optional<long> ParseWhole(std::string_view text)
 {
-    text = Trim(text);
-    if (text.empty())
-        return std::nullopt;
-    long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-        if (value > 2147483647L)
-            return std::nullopt;
-    }
-    return value;
+    return DigitsValue(Trim(text), 2147483647L);
 }
 
 } // namespace kestrow

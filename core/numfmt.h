@@ -26,8 +26,40 @@ std::string FormatPadded(long value, int digits);
 // text that is not a number is never read as 0.
 std::optional<double> ParseAmount(std::string_view text);
 
-// A whole number of decimal digits only (optional surrounding blanks), as long as it fits
-// 32 bits; nullopt otherwise.
+// Reading digits: every whole number Kestrow reads (a duration, the parts of a date, a
+// count on the command line) goes through these two, so no reader takes a sign, a blank
+// inside or a digit of another script that another refuses.
+// One or more of "0" to "9" and nothing else.
+inline bool AllDigits(std::string_view text)
+{
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return !text.empty();
+}
+
+// The value of such a text when it is at most `largest`; nullopt for any other text.
+// Written here so that it is inlined: every date of a large file is read through it.
+inline std::optional<long> DigitsValue(std::string_view text, long largest)
+{
+    if (text.empty())
+        return std::nullopt;
+    const long tenth = largest / 10;
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        const int digit = c - '0';
+        if (value > tenth || value * 10 > largest - digit)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// A stored whole number: the digits with optional blanks around them, as long as the value
+// fits 32 bits; nullopt otherwise.
 std::optional<long> ParseWhole(std::string_view text);
 
 } // namespace kestrow

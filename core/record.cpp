@@ -39,17 +39,12 @@ bool ParseInto(std::string_view line, std::int32_t recordNumber, UsableRecord& r
         fields[i] = line.substr(start, bar == line.npos ? line.npos : bar - start);
         start = bar == line.npos ? line.size() + 1 : bar + 1;
     }
-    const std::string_view date = fields[FieldDate];
-    const std::size_t first = date.find('-');
-    const std::size_t second = first == date.npos ? date.npos : date.find('-', first + 1);
-    if (second == date.npos || date.find('-', second + 1) != date.npos ||
-        !PartValue(date.substr(0, first)) ||
-        !PartValue(date.substr(first + 1, second - first - 1)) ||
-        !PartValue(date.substr(second + 1)))
+    const auto date = SplitDate(fields[FieldDate]);
+    if (!date || !date->rest.empty())
         return false;
     const auto amount = ParseAmount(fields[FieldAmount]);
-    const auto duration = ParseWhole(fields[FieldDuration]);
-    if (!amount || !duration || *duration < 1 || *duration > kLongestDuration)
+    const auto duration = AcceptableDuration(fields[FieldDuration]);
+    if (!amount || !duration)
         return false;
 
     record.recordNumber = recordNumber;
@@ -57,7 +52,7 @@ bool ParseInto(std::string_view line, std::int32_t recordNumber, UsableRecord& r
     record.type = fields[FieldType];
     record.date = fields[FieldDate];
     record.amount = *amount;
-    record.duration = static_cast<std::int16_t>(*duration);
+    record.duration = *duration;
     return true;
 }
 
@@ -108,20 +103,6 @@ std::int16_t LargestDuration(const std::vector<UsableRecord>& records, std::int1
     return largest;
 }
 
-std::string AcceptableDate(std::string_view typed)
-{
-    std::string date = NormalizeDate(typed);
-    if (date.empty())
-        return {};
-    const auto parts = SplitText(date, '-');
-    const auto year = PartValue(parts[0]);
-    const auto month = PartValue(parts[1]);
-    const auto day = PartValue(parts[2]);
-    if (parts[0].size() != 4 || !year || *month < 1 || *month > 12 || *day < 1 || *day > 31)
-        return {};
-    return date;
-}
-
 std::optional<double> AcceptableAmount(std::string_view typed)
 {
     // A negative amount would not sort by its value in the entry list.
@@ -134,7 +115,7 @@ std::optional<double> AcceptableAmount(std::string_view typed)
 std::optional<std::int16_t> AcceptableDuration(std::string_view typed)
 {
     const auto months = ParseWhole(typed);
-    if (!months || *months < 1 || *months > kLongestDuration)
+    if (!months || !DurationInRange(*months))
         return std::nullopt;
     return static_cast<std::int16_t>(*months);
 }
@@ -170,20 +151,11 @@ std::optional<std::string> SteppedLine(std::string_view line)
     auto fields = SplitFields(line);
     if (fields.size() < kFieldCount)
         return std::nullopt;
-    auto parts = SplitText(fields[FieldDate], '-');
-    if (parts.size() < 2)
+    const auto date = SplitDate(fields[FieldDate]);
+    if (!date)
         return std::nullopt;
-    const auto year = ParseWhole(parts[0]);
-    const auto month = ParseWhole(parts[1]);
-    if (!year || !month)
-        return std::nullopt;
-    const std::string yearMonth = YearMonthText(*year, std::int64_t(*month) + 1);
-    parts[0] = yearMonth.substr(0, yearMonth.size() - 3);
-    parts[1] = yearMonth.substr(yearMonth.size() - 2);
-    std::string date = parts[0];
-    for (std::size_t i = 1; i < parts.size(); ++i)
-        date += "-" + parts[i];
-    fields[FieldDate] = date;
+    fields[FieldDate] = YearMonthText(date->year, std::int64_t(date->month) + 1) + "-" +
+                        std::string(date->dayText) + std::string(date->rest);
     return JoinFields(fields);
 }
 
@@ -192,14 +164,14 @@ std::optional<PayTerms> PayTermsOf(std::string_view line, std::string_view today
     const auto fields = SplitFields(line);
     if (fields.size() < kFieldCount)
         return std::nullopt;
-    const auto duration = ParseWhole(fields[FieldDuration]);
+    const auto duration = AcceptableDuration(fields[FieldDuration]);
     const auto amount = ParseAmount(fields[FieldAmount]);
-    if (!duration || *duration > kLongestDuration || !amount)
+    if (!duration || !amount)
         return std::nullopt;
     auto date = PaidDate(todayDate, *duration);
     if (!date)
         return std::nullopt;
-    return PayTerms{static_cast<std::int16_t>(*duration), *amount, std::move(*date)};
+    return PayTerms{*duration, *amount, std::move(*date)};
 }
 
 std::string PaidLine(std::string_view line, const PayTerms& terms, double newAmount)

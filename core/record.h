@@ -2,6 +2,8 @@
 // One payment: one line of the data file, the fields Name|Type|Date|Amount|Duration.
 // Fields beyond the fifth are carried through unchanged by Pay and Step.
 
+#include "core/dates.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -13,8 +15,6 @@ namespace kestrow {
 
 inline constexpr char kFieldSeparator = '|';
 inline constexpr int kFieldCount = 5;
-// Durations are 16-bit throughout Kestrow: the longest period a payment can have.
-inline constexpr int kLongestDuration = 32767;
 // The months looked ahead when no payment has a longer period.
 inline constexpr std::int16_t kDefaultHorizon = 120;
 
@@ -54,12 +54,11 @@ std::int16_t LargestDuration(const std::vector<UsableRecord>& records, std::int1
 // ---------------------------------------------------------------------------------------
 // Typed fields: the one rule both record forms apply before a record reaches the file.
 
-// The date as stored: normalised, with a year of four digits, a month from 1 to 12 and a
-// day from 1 to 31. Empty when the typed text is no such date.
-std::string AcceptableDate(std::string_view typed);
+// (The date a form stores is AcceptableDate, core/dates.h.)
 // A number that is not negative (grouping commas allowed).
 std::optional<double> AcceptableAmount(std::string_view typed);
-// A whole number of months from 1 to kLongestDuration.
+// A stored whole number of months that is DurationInRange: the rule for every duration
+// Kestrow reads, typed or stored.
 std::optional<std::int16_t> AcceptableDuration(std::string_view typed);
 
 enum class FieldFault { None, Empty, Separator, LineBreak, Date, Amount, Duration };
@@ -81,12 +80,13 @@ FieldCheck CheckTypedFields(const std::array<std::string, kFieldCount>& fields,
 
 // Step: the stored year and month moved on by one month; the year written with at least
 // four digits, the month with two, the day part and any further part kept as written.
-// Nothing when the line has fewer than five fields or its date no numeric year and month.
+// Nothing when the line has fewer than five fields or SplitDate refuses its date.
 std::optional<std::string> SteppedLine(std::string_view line);
 
 // What Pay asks the user about: the period and the stored amount. Nothing when the line
-// cannot be paid (fewer than five fields, a duration or amount that is not a number, or a
-// new date that cannot be written); Pay then writes it back unchanged.
+// cannot be paid (fewer than five fields, a duration that AcceptableDuration refuses, an
+// amount that is not a number, or a new date that cannot be written); Pay then writes it
+// back unchanged.
 struct PayTerms
 {
     std::int16_t months = 0;

@@ -104,6 +104,27 @@ std::string Cp1252ToUtf8(std::string_view bytes)
     return out;
 }
 
+std::string StoredAsUtf8(std::string_view bytes, bool utf8)
+{
+    if (utf8)
+        return std::string(bytes);
+    return Cp1252ToUtf8(bytes);
+}
+
+std::string StoredAsUtf8(std::string_view bytes)
+{
+    return StoredAsUtf8(bytes, ValidUtf8(bytes));
+}
+
+bool AllValidUtf8(std::initializer_list<std::string_view> texts)
+{
+    for (const std::string_view text : texts) {
+        if (!ValidUtf8(text))
+            return false;
+    }
+    return true;
+}
+
 std::string TextColumn(std::string_view text, std::size_t width, bool utf8)
 {
     std::size_t bytes = 0;

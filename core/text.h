@@ -4,6 +4,7 @@
 // in half.
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,16 @@ bool ValidUtf8(std::string_view text);
 // Latin-1 only in 0x80 to 0x9F; its five unassigned bytes become the C1 controls of the
 // same value, as Windows itself reads them.
 std::string Cp1252ToUtf8(std::string_view bytes);
+
+// Stored bytes as UTF-8 text, the one conversion every window, export and report uses: as
+// they are when `utf8`, otherwise read as Windows-1252. Without `utf8`, decided by
+// ValidUtf8 of the bytes themselves.
+std::string StoredAsUtf8(std::string_view bytes, bool utf8);
+std::string StoredAsUtf8(std::string_view bytes);
+
+// Whether the texts of one record are read as UTF-8: only when every one of them is, so
+// the type and the name of a record are never read in two different code pages.
+bool AllValidUtf8(std::initializer_list<std::string_view> texts);
 
 // The text cut or padded with blanks to `width` characters: counted in UTF-8 characters
 // when `utf8`, otherwise in bytes (older single-byte files).

@@ -25,7 +25,7 @@ namespace {
 // it for libical), so each becomes a blank.
 std::string CalendarText(std::string_view bytes, bool utf8)
 {
-    std::string out = utf8 ? std::string(bytes) : Cp1252ToUtf8(bytes);
+    std::string out = StoredAsUtf8(bytes, utf8);
     for (char& c : out) {
         if ((c >= 0 && c < 0x20 && c != '\t') || c == 0x7F)
             c = ' ';
@@ -158,7 +158,7 @@ struct Payment
 Payment Describe(const DueEntry& due, const UsableRecord& record, const std::string& key, int year,
                  int month)
 {
-    const bool utf8 = ValidUtf8(record.type) && ValidUtf8(record.name);
+    const bool utf8 = AllValidUtf8({record.type, record.name});
     const std::string name = CalendarText(record.name, utf8);
     const std::string type = CalendarText(record.type, utf8);
 
@@ -172,8 +172,8 @@ Payment Describe(const DueEntry& due, const UsableRecord& record, const std::str
     std::snprintf(uid, sizeof uid, "kestrow-%04d%02d-%s", year, month, key.c_str());
     payment.uid = uid;
 
-    const std::string_view date = record.date;
-    const long storedDay = PartValue(date.substr(date.rfind('-') + 1)).value_or(1);
+    const auto stored = SplitDate(record.date);
+    const long storedDay = stored ? stored->day : 1;
     payment.day = icaltime_null_date();
     payment.day.year = year;
     payment.day.month = month;
@@ -254,8 +254,8 @@ std::string CalendarFile(const ExportInput& input, const CalendarOptions& option
         const std::string shown = ShownMonth(input.todayDate, offset);
         if (shown.size() != 7)
             break; // beyond the year 9999, which no calendar date can name
-        const int year = std::atoi(shown.substr(0, 4).c_str());
-        const int month = std::atoi(shown.substr(5, 2).c_str());
+        const int year = int(DigitsValue(std::string_view(shown).substr(0, 4), 9999).value_or(0));
+        const int month = int(DigitsValue(std::string_view(shown).substr(5, 2), 12).value_or(0));
 
         const std::vector<DueEntry>& dueList = byMonth[std::size_t(offset)];
         for (const std::size_t i : SortedOrder(DueLines(dueList))) {

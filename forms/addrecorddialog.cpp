@@ -17,6 +17,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -43,9 +44,10 @@ const BoxLayout kBoxLayout[AddRecordDialog::kBoxes] = {
      795, Qt::AlignRight},
 };
 
-bool isDigit(char32_t c)
+// Whether c is one of the characters a box takes.
+bool oneOf(char32_t c, std::string_view allowed)
 {
-    return c >= '0' && c <= '9';
+    return c < 0x80 && allowed.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 // Characters that are keys rather than text (Backspace, Delete, Tab, line ends).
@@ -63,30 +65,22 @@ QString refusal(int index, char32_t c)
     case 1:
         // "|" separates the fields of a record.
         if (c == U'|')
-            return QStringLiteral("The character | cannot be used");
+            return RefusalText({kestrow::FieldFault::Separator, index});
         break;
     case 2:
-        if (!isDigit(c) && c != U'-')
+        if (!oneOf(c, "0123456789-"))
             return QStringLiteral("Invalid character in date");
         break;
     case 3:
-        if (!isDigit(c) && c != U'.')
+        if (!oneOf(c, "0123456789."))
             return QStringLiteral("Invalid character in amount");
         break;
     case 4:
-        if (!isDigit(c))
+        if (!oneOf(c, "0123456789"))
             return QStringLiteral("Invalid character in duration");
         break;
     }
     return {};
-}
-
-bool allDigits(const QString& text)
-{
-    for (const QChar c : text)
-        if (!isDigit(c.unicode()))
-            return false;
-    return true;
 }
 
 void tell(QWidget* parent, const QString& text)
@@ -236,7 +230,7 @@ bool AddRecordDialog::txtIn_Validate(int Index)
     case 0:
     case 1:
         if (text.contains(QLatin1Char('|'))) {
-            tell(this, QStringLiteral("The character | cannot be used"));
+            tell(this, RefusalText({kestrow::FieldFault::Separator, Index}));
             return false;
         }
         if (Index == 1 && text.toUcs4().size() >= 4) {
@@ -251,7 +245,7 @@ bool AddRecordDialog::txtIn_Validate(int Index)
             QString::fromStdString(kestrow::AcceptableDate(platform::EncodeText(text)));
         setBox(Index, date);
         if (date.isEmpty()) {
-            tell(this, QStringLiteral("Invalid date"));
+            tell(this, RefusalText({kestrow::FieldFault::Date, Index}));
             return false;
         }
         return true;
@@ -261,7 +255,7 @@ bool AddRecordDialog::txtIn_Validate(int Index)
             return true;
         const auto value = kestrow::AcceptableAmount(text.toStdString());
         if (!value) {
-            tell(this, QStringLiteral("Invalid amount"));
+            tell(this, RefusalText({kestrow::FieldFault::Amount, Index}));
             return false;
         }
         setBox(Index, QString::fromStdString(kestrow::FormatAmount(*value)));
@@ -270,13 +264,13 @@ bool AddRecordDialog::txtIn_Validate(int Index)
     case 4:
         if (text.isEmpty())
             return true;
-        if (!allDigits(text)) {
+        if (!kestrow::AllDigits(platform::EncodeText(text))) {
             tell(this, QStringLiteral("Number of months must be numeric"));
             setBox(Index, QString());
             return false;
         }
         if (!kestrow::AcceptableDuration(text.toStdString())) {
-            tell(this, QStringLiteral("Invalid number of months"));
+            tell(this, RefusalText({kestrow::FieldFault::Duration, Index}));
             return false;
         }
         return true;
@@ -293,7 +287,7 @@ void AddRecordDialog::cmdUseIt_Click()
     }
     for (int i = 0; i < kBoxes; ++i) {
         if (txtIn[i]->text().trimmed().isEmpty()) {
-            tell(this, QStringLiteral("Entry %1 is null").arg(i));
+            tell(this, RefusalText({kestrow::FieldFault::Empty, i}));
             txtIn[i]->setFocus();
             return;
         }

@@ -8,6 +8,7 @@
 #include "forms/putback.h"
 #include "forms/recordfields.h"
 #include "platform/messages.h"
+#include "platform/programfolder.h"
 #include "platform/textcodec.h"
 #include "platform/widgets.h"
 
@@ -103,8 +104,6 @@ EditRecordDialog::EditRecordDialog(AppState& state, std::int32_t recordNumber, Q
 
     connect(cmdAccept, &QPushButton::clicked, this, &EditRecordDialog::cmdAccept_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &EditRecordDialog::cmdCancel_Click);
-
-    Form_Load();
     txtIn[kName]->setFocus();
 }
 
@@ -116,46 +115,43 @@ EditRecordDialog::~EditRecordDialog()
     // An unfinished rewrite abandons itself when rewrite_ goes.
 }
 
-int EditRecordDialog::exec()
-{
-    if (!loaded_) {
-        closing_ = true;
-        setResult(Rejected);
-        return Rejected;
-    }
-    return QDialog::exec();
-}
-
 std::optional<std::string> EditRecordDialog::beginEdit()
 {
     rewrite_.reset();
     if (!state_.hasData())
         return std::nullopt;
+    // Before the form is shown, its messages stand over the window that opens it.
+    QWidget* over = isVisible() ? this : parentWidget();
     rewrite_.emplace(state_.data().beginRewrite());
     if (!rewrite_->active()) {
-        platform::ShowError(this, QString::fromStdString(rewrite_->startStatus().message));
+        platform::ShowError(over, QString::fromStdString(rewrite_->startStatus().message));
         return std::nullopt;
     }
     auto line = rewrite_->copyUntil(recordNumber_);
-    // No such record (the list and the file disagree): nothing is changed.
     if (!line) {
         rewrite_->abandon();
+        platform::ShowError(over, QStringLiteral("There is no entry %1 in the data file %2 to "
+                                                 "edit. Nothing was changed.")
+                                      .arg(recordNumber_)
+                                      .arg(platform::ShownPath(state_.data().dataFile())));
         return std::nullopt;
     }
     // The lines before the record could not be written (a full disk): the user hears why
     // now, not after typing a change that cannot be saved.
     if (rewrite_->writeFailed()) {
-        platform::ShowError(this, QString::fromStdString(rewrite_->complete().message));
+        platform::ShowError(over, QString::fromStdString(rewrite_->complete().message));
         return std::nullopt;
     }
     return line;
 }
 
-void EditRecordDialog::Form_Load()
+bool EditRecordDialog::Form_Load()
 {
     const auto line = beginEdit();
-    if (!line)
-        return;
+    if (!line) {
+        closing_ = true;
+        return false;
+    }
     auto fields = kestrow::SplitFields(*line);
     fields.resize(std::max<std::size_t>(fields.size(), kBoxes));
     for (int i = 0; i < kBoxes; ++i) {
@@ -177,7 +173,7 @@ void EditRecordDialog::Form_Load()
         }
         txtIn[i]->setText(platform::DecodeText(field));
     }
-    loaded_ = true;
+    return true;
 }
 
 bool EditRecordDialog::eventFilter(QObject* watched, QEvent* event)
@@ -209,7 +205,7 @@ bool EditRecordDialog::leaveDate()
 {
     const std::string date = kestrow::AcceptableDate(Text(txtIn[kDate]));
     if (date.empty())
-        platform::ShowMessage(this, QStringLiteral("Invalid date"));
+        platform::ShowMessage(this, RefusalText({kestrow::FieldFault::Date, kDate}));
     txtIn[kDate]->setText(QString::fromStdString(date));
     return !date.empty();
 }

@@ -35,15 +35,17 @@ public:
     QPushButton* cmdAccept = nullptr;
     QPushButton* cmdCancel = nullptr;
 
-    // Returns at once, without showing the form, when loading found no record to edit.
-    int exec() override;
+    // Opening the form: starts the rewrite and puts the record into the boxes; the caller
+    // shows the form only when this succeeds. Kept out of the constructor so that a
+    // failure can be told and acted on: when the rewrite cannot start or the file has no
+    // such record, the user is told why, nothing is changed, and the result is false.
+    bool Form_Load();
     void reject() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Form_Load();
     void txtIn_LostFocus(int Index);
     void cmdAccept_Click();
     void cmdCancel_Click();
@@ -62,6 +64,5 @@ private:
     std::optional<kestrow::Rewrite> rewrite_;
     // Fields too long for their box, written back exactly as they were read.
     std::optional<std::string> kept_[kBoxes];
-    bool loaded_ = false;
     bool closing_ = false;
 };

@@ -202,7 +202,8 @@ void EntryListDialog::cmdEdit_Click()
         return;
     {
         EditRecordDialog dialog(state_, selected.front()->data(Qt::UserRole).toInt(), this);
-        dialog.exec();
+        if (dialog.Form_Load())
+            dialog.exec();
     }
     if (platform::ProgramEnding())
         return;

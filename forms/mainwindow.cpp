@@ -210,22 +210,25 @@ void MainWindow::Form_Load()
 {
     lstDue_Click();
 
-    const int horizon = state_.horizonMonths();
-    cmdPrev->setEnabled(monthOffset_ != 0);
-    cmdPrevYr->setEnabled(monthOffset_ >= 12);
-    cmdZero->setEnabled(monthOffset_ != 0);
-    cmdNext->setEnabled(monthOffset_ < horizon);
-    cmdNextYr->setEnabled(monthOffset_ <= horizon - 12);
-
     std::string contents;
+    kestrow::Status read = kestrow::Status::success();
     if (state_.hasData()) {
-        const kestrow::Status read = state_.data().readContents(contents);
+        read = state_.data().readContents(contents);
         if (!read)
             platform::ShowError(this, QString::fromStdString(read.message));
     }
     // Lines the computation cannot use stay in the file untouched; start-up has told the
     // user about them once.
     const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
+    if (read && state_.hasData())
+        state_.settleHorizon(parsed.records);
+
+    const int horizon = state_.horizonMonths();
+    cmdPrev->setEnabled(monthOffset_ != 0);
+    cmdPrevYr->setEnabled(monthOffset_ >= 12);
+    cmdZero->setEnabled(monthOffset_ != 0);
+    cmdNext->setEnabled(monthOffset_ < horizon);
+    cmdNextYr->setEnabled(monthOffset_ <= horizon - 12);
     kestrow::BudgetInput input;
     input.records = &parsed.records;
     input.todayDate = state_.todayDate();
@@ -464,7 +467,7 @@ void MainWindow::changeSelected(bool pay)
                 changed = *stepped;
                 newDate = kestrow::SplitFields(changed)[kestrow::FieldDate];
             }
-            if (!newDate.empty() && !kestrow::YearFitsFourDigits(newDate)) {
+            if (!newDate.empty() && !kestrow::FourDigitYear(newDate)) {
                 rewrite.abandon();
                 platform::ShowMessage(
                     this, QString::fromStdString(kestrow::notices::YearBeyond9999(newDate)));

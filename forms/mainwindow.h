@@ -35,8 +35,6 @@ public:
     // The refresh: reads the data file from its first line and rebuilds everything shown.
     void Form_Load();
 
-    std::int16_t monthOffset() const { return monthOffset_; }
-
     QLabel* lab1 = nullptr;
     QLabel* lab2 = nullptr;
     QLabel* lab3 = nullptr;

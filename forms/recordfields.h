@@ -1,5 +1,7 @@
 #pragma once
-// What the two record forms say when the shared rule for typed fields refuses a record.
+// What the two record forms say when they refuse a field, whether a box check on leaving
+// or the shared rule for typed fields (kestrow::CheckTypedFields) finds the fault: each
+// text once, so the two forms and the two moments always say it the same way.
 
 #include "core/record.h"
 

@@ -11,7 +11,6 @@ struct HookState
     bool installed = false;
     std::deque<bool> answers;
     QStringList shown;
-    QStringList titles;
 };
 HookState& hook()
 {
@@ -19,18 +18,17 @@ HookState& hook()
     return state;
 }
 
-bool record(const QString& title, const QString& text)
+bool record(const QString& text)
 {
     if (!hook().installed)
         return false;
     hook().shown << text;
-    hook().titles << title;
     return true;
 }
 
 void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& title)
 {
-    if (record(title, text))
+    if (record(text))
         return;
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.exec();
@@ -49,7 +47,7 @@ void ShowError(QWidget* parent, const QString& text, const QString& title)
 
 bool AskYesNo(QWidget* parent, const QString& title, const QString& text)
 {
-    if (record(title, text)) {
+    if (record(text)) {
         if (hook().answers.empty())
             return false;
         const bool yes = hook().answers.front();
@@ -70,10 +68,6 @@ void MessageTestHook::uninstall()
 {
     hook() = HookState{};
 }
-bool MessageTestHook::installed()
-{
-    return hook().installed;
-}
 void MessageTestHook::queueAnswer(bool yes)
 {
     hook().answers.push_back(yes);
@@ -81,10 +75,6 @@ void MessageTestHook::queueAnswer(bool yes)
 QStringList MessageTestHook::takeShown()
 {
     return std::exchange(hook().shown, {});
-}
-QStringList MessageTestHook::takeTitles()
-{
-    return std::exchange(hook().titles, {});
 }
 
 } // namespace platform

@@ -23,11 +23,9 @@ struct MessageTestHook
 {
     static void install(); // record instead of showing
     static void uninstall();
-    static bool installed();
     static void queueAnswer(bool yes);
     // Texts shown since the last call, oldest first; questions are recorded as their text.
     static QStringList takeShown();
-    static QStringList takeTitles();
 };
 
 } // namespace platform

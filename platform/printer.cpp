@@ -135,10 +135,6 @@ void PrinterTestHook::uninstall()
 {
     hook() = HookState{};
 }
-bool PrinterTestHook::installed()
-{
-    return hook().installed;
-}
 void PrinterTestHook::setPrinterAvailable(bool available)
 {
     hook().printerAvailable = available;

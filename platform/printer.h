@@ -24,7 +24,6 @@ struct PrinterTestHook
 {
     static void install(); // no printer available
     static void uninstall();
-    static bool installed();
     static void setPrinterAvailable(bool available);
     // Lines sent to the printer since the last call.
     static QStringList takePrinted();

@@ -8,11 +8,12 @@ namespace platform {
 
 QString DecodeText(std::string_view bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (!utf8.hasError())
-        return text;
-    return QString::fromStdString(kestrow::Cp1252ToUtf8(bytes));
+    // Whether the bytes are UTF-8 is Kestrow's own rule to decide, not the decoder's; and
+    // unlike QString::fromUtf8, the decoder can be told to keep a leading byte order mark.
+    const std::string utf8 = kestrow::StoredAsUtf8(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
 }
 
 std::string EncodeText(const QString& text)

@@ -9,7 +9,8 @@
 
 namespace platform {
 
-// UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
+// kestrow::StoredAsUtf8 of the bytes, every character kept (a byte order mark too), so a
+// window shows exactly the text the exports and the report write.
 QString DecodeText(std::string_view bytes);
 // What the forms write: UTF-8.
 std::string EncodeText(const QString& text);

@@ -2,12 +2,16 @@
 // computation and the plain loop of budget_reference.h; the pot check; then the savings
 // chart's lines and the bar under the pointer.
 #include "budget/budget.h"
+#include "budget/cycles.h"
 #include "budget/potcheck.h"
+#include "core/dates.h"
 #include "core/numfmt.h"
 #include "forms/savingschart.h"
 #include "tests/budget_reference.h"
 
 #include <QtTest>
+
+#include <random>
 
 using namespace kestrow;
 
@@ -166,6 +170,55 @@ private slots:
         const auto records = Records(lines);
         const BudgetInput input{&records, "2026-06-15", 120, 7}; // the offset plays no part
         QCOMPARE(QString::fromStdString(VerdictText(PotCheck(input).verdict(holds))), verdict);
+    }
+
+    // The quick ways against the general rules on random records and groups: placing a
+    // record by numbers against placing it by its texts, and a repeated period's pattern
+    // against the month-by-month sums (to the cent).
+    void quickWaysAgree()
+    {
+        std::mt19937 random(2026); // a fixed start value, so a failure can be repeated
+        const auto pick = [&random](int low, int high) {
+            return std::uniform_int_distribution<int>(low, high)(random);
+        };
+        for (int i = 0; i < 20000; ++i) {
+            const int year = pick(1000, 9998);
+            const std::string today =
+                QString::asprintf("%04d-%02d-15", year, pick(1, 12)).toStdString();
+            UsableRecord record;
+            record.date = QString::asprintf("%04d-%02d-%02d", pick(year - 3, year + 3), pick(1, 12),
+                                            pick(1, 31))
+                              .toStdString();
+            record.duration = std::int16_t(i % 10 ? pick(1, 36) : pick(1, 32767));
+            const std::string tag = today + " " + record.date;
+            const cycles::Frame frame = *cycles::TodayFrame(today);
+            std::string stepped;
+            std::string built;
+            const cycles::Placement general = cycles::PlaceByText(record, frame, stepped);
+            const auto quick = cycles::PlaceByNumbers(record, frame);
+            QVERIFY2(quick.has_value() == FourDigitYear(stepped), tag.c_str());
+            if (quick) {
+                QVERIFY2(general.usable && quick->steppedWins == general.steppedWins &&
+                             quick->dueLag == general.dueLag && quick->key == general.key,
+                         tag.c_str());
+                QCOMPARE(cycles::EffectiveText(*quick, record, frame, built),
+                         cycles::EffectiveText(general, record, frame, stepped));
+            }
+        }
+        for (int i = 0; i < 2000; ++i) {
+            const int period = pick(2, 400);
+            std::vector<cycles::SavingGroup> groups;
+            for (int count = pick(1, 6); count > 0; --count)
+                groups.push_back({period, pick(0, period - 1), pick(1, 100'000'000) / 700.0});
+            std::vector<double> byPattern(std::size_t(pick(1, 1201)), 0.0);
+            std::vector<double> monthByMonth = byPattern;
+            std::vector<double> pattern;
+            cycles::AddByPattern(&groups.front(), &groups.back() + 1, byPattern, pattern);
+            cycles::AddMonthByMonth(&groups.front(), &groups.back() + 1, monthByMonth);
+            for (std::size_t m = 0; m < byPattern.size(); ++m)
+                QVERIFY2(std::fabs(byPattern[m] - monthByMonth[m]) < 0.005,
+                         qPrintable(QString::number(period)));
+        }
     }
 
     // The chart: grid (pink below freed), grey Januaries, marker, then bars with freed over.

@@ -4,6 +4,7 @@
 #include "core/dates.h"
 #include "core/numfmt.h"
 #include "core/record.h"
+#include "core/text.h"
 
 #include <QtTest>
 
@@ -35,6 +36,15 @@ QString Apply(const QString& call)
         return Text(ShownDate(x, y, today));
     if (a[0] == "istoday") // a today the computation can use
         return IsTodayDate(x) ? "yes" : "refused";
+    if (a[0] == "accept") // a date as the record forms and kestrow-report's --today take it
+        return Text(AcceptableDate(x));
+    if (a[0] == "year")
+        return FourDigitYear(x) ? "yes" : "refused";
+    if (a[0] == "digits") // "_" for a blank
+        return Shown(DigitsValue(QString(a[1]).replace('_', ' ').toStdString(), std::stol(y)),
+                     number);
+    if (a[0] == "utf8") // stored bytes as the windows, exports and report show them
+        return Text(StoredAsUtf8(x));
     if (a[0] == "key")
         return Shown(DateKey(x), number);
     if (a[0] == "today")
@@ -92,6 +102,10 @@ private slots:
         QTest::addColumn<QString>("result");
         R("normalize;2026-3-1", "2026-03-01");
         R("normalize;26-13-045", "26-13-45"); // the year as typed, no range checked
+        R("accept;2026-3-1", "2026-03-01");
+        R("accept;2026-02-30", "2026-02-30"); // the day is cut when the date moves on
+        R("year;0999-3-1", "yes");
+        R("digits;0032767;32767", "32767");
         R("step;2025-03-01;1", "2026-06-01"); // monthly, from last year
         R("step;2025-05-31;3", "2026-08-31"); // the quarterly rhythm kept
         R("step;2026-3-5;2", "2026-07-5");    // the day as written
@@ -109,8 +123,8 @@ private slots:
         R("paid;2026-11-20;2147483647", "178958997-06-20");
         R("stepped;A|S|2026-12-15|10|12", "A|S|2027-01-15|10|12");
         R("stepped;A|S|2026-5-1-x|1|3|n", "A|S|2026-06-1-x|1|3|n");
-        R("stepped;A|S|2026-2147483647-01|1|1", "A|S|178958996-08-01|1|1");
         R("terms;A|S|2025-01-01|1,234.5|12", "12 1234.5 2027-06-15");
+        R("utf8;\xef\xbb\xbfRent", "\xef\xbb\xbfRent"); // UTF-8 kept whole
         R("money;1234.5", "1,234.50 $1234.50 1,234.50");
         R("money;-1234.5", "-1,234.50 -$1234.50 -1,234.50");
         R("money;-0.001", ".00 $.00 0.00");
@@ -152,11 +166,14 @@ private slots:
             "normalize;2026-3 normalize;2026-3-1-2 normalize;2026--1 step;2026-01-01;0 "
             "step;2026-01-01;40000 step;2026-01;1 step;abcd-01-01;1 step;2020-32000-01;32767 "
             "step;2026-01-01;1;2026 istoday;20x6-06-15 istoday;2026-06-x5 istoday;2026/06/15 "
-            "istoday;2026-6-15 "
+            "istoday;2026-6-15 accept;999-3-1 accept;2026-3-1-2 accept;2026-3-32 year;999-3-1 "
+            "year;12026-3-1 year;2O26-3-1 digits;32768;32767 digits;_1;9 digits;-1;9 digits;;9 "
             "key;2026-ab-01 key;99999999-12-31 key;-- today;2026-12-05 "
             "today;13-05-2026 today;12-00-2026 paid;2026-11-20;-1 "
             "paid;2026-12-20;9223372036854775807 "
-            "stepped;A|S|2026-05-01|10 stepped;A|S|2026-May-01|1|1 terms;A|S|d|1|32768 amount; "
+            "stepped;A|S|2026-05-01|10 stepped;A|S|2026-May-01|1|1 "
+            "stepped;A|S|2026-2147483647-01|1|1 terms;A|S|d|1|32768 terms;A|S|2025-01-01|5|0 "
+            "amount; "
             "amount;. amount;1.2.3 amount;1e308 amount;nan amount;12abc whole;+1 whole;2147483648 "
             "record;A|B|2026-03-01|5|0 record;A|B|2026-03-01|nan|1 record;A|B|2026-03|5|1";
         for (const QString& call : calls.split(' '))

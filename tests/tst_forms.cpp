@@ -49,6 +49,7 @@ private slots:
         const QByteArray old = "Old|Mem|2026-01-01|5.00|1\r\n";
         QVERIFY(f->open(old));
         EditRecordDialog edit(*f->app, 1);
+        QVERIFY(edit.Form_Load());
         QString script;
         for (int i = 0; i < 5; ++i)
             script += QStringLiteral("type txtIn(%1) %2;").arg(i).arg(texts[i]);
@@ -120,6 +121,15 @@ private slots:
                 "type txtIn(2) 2026/7/1;" + QString(way) +
                     "; check scratch=no; check file=" + three,
                 "rejected");
+        // A record the file does not hold is said so, and the form closes itself.
+        row("edit form, no such record", "frmChange 4", three,
+            "check shown~There is no entry 4 in the data file; check scratch=no; check file=" +
+                three,
+            "rejected");
+        row("edit form, a byte order mark kept", "frmChange 2",
+            "A|S|d|1|1/\xef\xbb\xbf"
+            "B|S|2026-07-01|5|12",
+            "click cmdAccept; check file=A|S|d|1|1/\ufeffB|S|2026-07-01|5|12/", "accepted");
         row("edit form, accept", "frmChange 2", three,
             "walk Name|Type|Date|Amount|Duration|Accept|Cancel; check txtIn(0)=Rent;"
             "check txtIn(2)=2025-03-01; check scratch=yes;"
@@ -194,7 +204,12 @@ private slots:
         QFETCH(QString, closed);
         QVERIFY(f->open(file.replace("/", "\r\n")));
         const std::unique_ptr<QDialog> d(qobject_cast<QDialog*>(open(form)));
-        const QStringList failed = tu::Run(*f, script, [&] { d->exec(); });
+        auto* edit = qobject_cast<EditRecordDialog*>(d.get());
+        // The edit form is shown only once it has opened its record, as the entry list does.
+        const QStringList failed = tu::Run(*f, script, [&] {
+            if (edit == nullptr || edit->Form_Load())
+                d->exec();
+        });
         QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
         const auto* dollar = qobject_cast<ChangeAmountDialog*>(d.get());
         QCOMPARE(QString(d->result() ? "accepted" : "rejected") +

@@ -103,7 +103,11 @@ private slots:
             if (window == "frmAdd")
                 begin = [&] { AddRecordDialog(*f->app).exec(); };
             else if (window == "frmChange") // the edit form never removes a line
-                begin = [&] { EditRecordDialog(*f->app, n).exec(); };
+                begin = [&] {
+                    EditRecordDialog edit(*f->app, n);
+                    if (edit.Form_Load())
+                        edit.exec();
+                };
             else if (window == "frmEdit")
                 begin = [&] { EntryListDialog(*f->app).exec(); };
             tu::Run(*f, next, begin); // what is left open at the end is closed

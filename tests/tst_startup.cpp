@@ -38,10 +38,13 @@ const QString kStepGym = "row lstDue 0; click cmdStep; check shown=";
 
 enum Odd { Pipe, LinkToNothing, LinkElsewhere, FolderNotUtf8, FolderNotWritable, FullDisk };
 enum { ReadError = FullDisk + 1, PartialScratch, OtherGroup, LongName, PayPast9999, StepPast9999 };
+enum { StartReadError = StepPast9999 + 1 };
 
 struct Faults : kestrow::FileOps // creating the scratch file, every write or read fails
 {
     int createError = 0, writeError = 0, readError = 0;
+    int failingRead = 0; // when set, only the file's read of this number (from 1) fails
+    int reads = 0;
     int open(const char* path, int flags, mode_t mode) override
     {
         const bool fail = createError && (flags & O_CREAT) && std::strstr(path, "xyzzy.tmp");
@@ -49,7 +52,11 @@ struct Faults : kestrow::FileOps // creating the scratch file, every write or re
     }
     ssize_t pread(int fd, void* buf, size_t count, off_t at) override
     {
-        return readError ? (errno = readError, -1) : FileOps::pread(fd, buf, count, at);
+        reads += at == 0; // every read of the whole file starts at its first byte
+        if (readError == 0 || (failingRead != 0 && failingRead != reads))
+            return FileOps::pread(fd, buf, count, at);
+        errno = readError;
+        return -1;
     }
     ssize_t write(int fd, const void* buf, size_t count) override
     {
@@ -197,6 +204,9 @@ private slots:
                    QString::fromLocal8Bit(std::strerror(ENOSPC));
         QTest::newRow("a read error as the entries open")
             << int(ReadError) << "click cmdEdit; check shown~Input/output error; click cmdDone";
+        // Told at once; the first read that works sets the horizon from the file.
+        QTest::newRow("a read error at start-up")
+            << int(StartReadError) << "check shown=; check horizon=240";
         QTest::newRow("a scratch copy of part of the file") << int(PartialScratch) << kStepGym;
         QTest::newRow("a file of another group") << int(OtherGroup) << kStepGym;
         // The lists show a sensible part of the name; the edit form keeps all of it.
@@ -242,6 +252,13 @@ private slots:
             faults.createError = EROFS;
             said = QString::fromStdString(
                 kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS), true));
+            break;
+        case StartReadError:
+            faults.readError = EIO;
+            faults.failingRead = 2; // opening the file reads it first
+            contents = after = kRecords + "Roof|SG|2030-06-01|9,000.00|240\r\n";
+            said = QString::fromStdString("Kestrow could not read the data file " + data + ": ") +
+                   std::strerror(EIO) + ".";
             break;
         case PartialScratch:
             QVERIFY(std::ofstream(temp) << kRecords.constData() << "Car|Su");

@@ -23,7 +23,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDate>
 #include <QFile>
 
 #include <array>
@@ -85,14 +84,12 @@ std::string ArgumentBytes(int argc, char* argv[], const QString& decoded)
     return QFile::encodeName(decoded).toStdString();
 }
 
-// The date given with --today: YYYY-MM-DD naming a real calendar day.
+// The date given with --today, taken as the record forms take a date: the month and day
+// may have one digit, and the result is the date as the forms store it.
 std::optional<std::string> ParseToday(const QString& text)
 {
-    const std::string date = text.toStdString();
-    if (!kestrow::IsTodayDate(date))
-        return std::nullopt;
-    const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    if (!day.isValid())
+    std::string date = kestrow::AcceptableDate(text.toStdString());
+    if (date.empty())
         return std::nullopt;
     return date;
 }
@@ -143,13 +140,6 @@ private:
     }
     bool ok_ = true;
 };
-
-// Stored bytes as UTF-8 text: as they are when they are UTF-8, and otherwise read in the
-// Windows code page older files were written in.
-std::string Utf8(std::string_view bytes)
-{
-    return kestrow::ValidUtf8(bytes) ? std::string(bytes) : kestrow::Cp1252ToUtf8(bytes);
-}
 
 // --- JSON -------------------------------------------------------------------------------
 // Written straight into one buffer: a file of 100,000 payments has thousands due in a
@@ -221,10 +211,7 @@ struct JsonObject
     void stored(const char* name, std::string_view bytes, bool utf8)
     {
         key(name);
-        if (utf8)
-            AppendString(out, bytes);
-        else
-            AppendString(out, kestrow::Cp1252ToUtf8(bytes));
+        AppendString(out, kestrow::StoredAsUtf8(bytes, utf8));
     }
     void number(const char* name, double value)
     {
@@ -291,7 +278,7 @@ void Json(const std::string& today, int horizon, int offset, const kestrow::Budg
     out += '[';
     for (std::size_t i = 0; i < figures.due.size(); ++i) {
         const auto& entry = figures.due[i];
-        const bool utf8 = kestrow::ValidUtf8(entry.type) && kestrow::ValidUtf8(entry.name);
+        const bool utf8 = kestrow::AllValidUtf8({entry.type, entry.name});
         out += i > 0 ? ",\n    {" : "\n    {";
         JsonObject item{out, "      "};
         item.whole("record", entry.recordNumber);
@@ -357,7 +344,7 @@ void Text(const kestrow::BudgetLabels& labels, const std::vector<std::string>& l
     }
     out += "\n" + labels.dueCaption + "\n";
     for (const std::size_t i : kestrow::SortedOrder(lines)) {
-        out += Utf8(lines[i]) + "\n";
+        out += kestrow::StoredAsUtf8(lines[i]) + "\n";
         output.drain();
     }
     out += "\n" + labels.chartCaption + "\n";

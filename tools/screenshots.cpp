@@ -101,7 +101,7 @@ int main(int argc, char** argv)
         ok = Save(&add, out, QStringLiteral("add-record")) && ok;
 
         EditRecordDialog change(state, 1, &main);
-        ok = Save(&change, out, QStringLiteral("edit-record")) && ok;
+        ok = change.Form_Load() && Save(&change, out, QStringLiteral("edit-record")) && ok;
 
         const kestrow::ParsedFile parsed = kestrow::ParseText(kSample);
         const kestrow::PotCheck check(

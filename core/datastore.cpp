@@ -182,23 +182,17 @@ Status DataStore::restoreScratch()
     return Status::success();
 }
 
-// Whether a change can be put in place at all: the scratch file must be creatable beside
-// the data file, and an added record needs the file itself to be writable. Tried for real
-// (and undone), since permissions, read-only mounts and the superuser all decide it.
+// Whether a change can be put in place at all: every change, an added record included,
+// needs the scratch file beside the data file. Tried for real (and undone), since
+// permissions, read-only mounts and the superuser all decide it.
 std::string DataStore::probeSaving()
 {
-    FileHandle file(ops_,
-                    ops_.open(dataFile_.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0));
-    const int fileError = file.isOpen() ? 0 : errno;
-    file.reset();
     FileHandle probe(ops_,
                      ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
     if (!probe.isOpen())
-        return notices::CannotSaveInFolder(dataFile_, tempFile_, ErrnoText(errno), fileError == 0);
+        return notices::CannotSaveInFolder(dataFile_, tempFile_, ErrnoText(errno));
     probe.reset();
     ops_.unlink(tempFile_.c_str()); // one left behind is removed by the next rewrite
-    if (fileError != 0)
-        return notices::CannotAddToFile(dataFile_, ErrnoText(fileError));
     return {};
 }
 
@@ -284,8 +278,7 @@ Status DataStore::guard()
     int err = 0;
     switch (checkFile(err)) {
     case FileState::Unchanged:
-    // Removed from outside: a rewrite puts back what Kestrow shows, with the change; an
-    // added record starts a new file.
+    // Removed from outside: the rewrite puts back what Kestrow shows, with the change.
     case FileState::Missing:
         return Status::success();
     case FileState::Unknown:
@@ -323,11 +316,19 @@ Status DataStore::removeFile()
         if (!target.isOpen() && errno != ENOENT)
             return Status::failure("Kestrow could not empty the data file " + dataFile_ + ": " +
                                    ErrnoText(errno) + ".");
+        if (target.isOpen())
+            static_cast<void>(ops_.fsync(target.get()));
         return Status::success();
     }
     if (ops_.unlink(dataFile_.c_str()) != 0 && errno != ENOENT)
         return Status::failure("Kestrow could not delete the data file " + dataFile_ + ": " +
                                ErrnoText(errno) + ".");
+    // Flushed like every other change, or a power cut could bring back what the user has
+    // just cleared. The file is gone either way, and Kestrow is ending: a failed flush is
+    // not worth a message.
+    FileHandle folder(ops_, ops_.open(folder_.c_str(), O_RDONLY | O_DIRECTORY, 0));
+    if (folder.isOpen())
+        static_cast<void>(ops_.fsync(folder.get()));
     return Status::success();
 }
 
@@ -383,71 +384,20 @@ Status DataStore::append(std::string_view line)
         return Status::failure(saveFailure("the data file is not open"));
     if (HasLineBreak(line))
         return Status::failure(saveFailure("the record contains a line break"));
-    // The rewrite under way copies the file as it was when it began; its rename would
-    // throw the appended line away.
-    if (active_ != nullptr)
-        return Status::failure(saveFailure("another change is still in progress"));
-    if (Status checked = guard(); !checked)
-        return checked;
-    // Created again when it was removed behind Kestrow's back, so the record the user
-    // has just typed is kept rather than refused.
-    FileHandle file(ops_, ops_.open(dataFile_.c_str(),
-                                    O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW, 0666));
-    if (!file.isOpen())
-        return Status::failure(saveFailure(ErrnoText(errno)));
-    const int fd = file.get();
-    struct stat st = {};
-    if (ops_.fstat(fd, &st) != 0)
-        return Status::failure(saveFailure(ErrnoText(errno)));
-    // The file opened must be the one just checked, or a new empty one in the place of a
-    // removed file; anything else came in between.
-    const bool same = sameFile(st);
-    if (!S_ISREG(st.st_mode) || (same ? st.st_size != seen_.size : st.st_size != 0))
-        return refuseChanged();
-    // A file created again is not the one the read handle holds: from now on Kestrow
-    // reads the new one. It is opened before anything is written, so that once the
-    // record is on disk nothing is left that could fail.
-    FileHandle reread;
-    if (!same) {
-        reread = FileHandle(ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK, 0));
-        if (!reread.isOpen())
-            return Status::failure(saveFailure(ErrnoText(errno)));
-    }
-    // The whole file as it was, for undo.
-    std::string before;
-    if (const int err = ReadAll(ops_, fd, before); err != 0)
-        return Status::failure(saveFailure(ErrnoText(err)));
-    std::string bytes;
-    bytes.reserve(line.size() + 4);
+    // Written in place, a record cut by a power cut could read as another record
+    // ("...|950.00|12" cut to "...|950.00|1"): the whole file goes through the rewrite.
+    Rewrite rewrite = beginRewrite();
+    if (!rewrite.active())
+        return rewrite.startStatus();
+    std::string bytes = rewrite.before_;
     // A file edited elsewhere may end without a line end; the new record must not be
     // glued to its last line.
-    if (!before.empty() && before.back() != '\r' && before.back() != '\n')
+    if (!bytes.empty() && bytes.back() != '\r' && bytes.back() != '\n')
         bytes.append(kLineEnd);
     bytes.append(line);
     bytes.append(kLineEnd);
-
-    int err = WriteAll(ops_, fd, bytes);
-    struct stat after = {};
-    if (err == 0 && ops_.fstat(fd, &after) != 0)
-        err = errno;
-    if (err == 0 && ops_.fdatasync(fd) != 0)
-        err = errno;
-    if (err != 0) {
-        // Cut back, so that a partly written line never becomes a record.
-        if (ops_.ftruncate(fd, st.st_size) == 0 && ops_.fdatasync(fd) == 0)
-            return Status::failure(saveFailure(ErrnoText(err)));
-        forget();
-        return Status::failure("Kestrow could not save the change to " + dataFile_ + ": " +
-                               ErrnoText(err) +
-                               ". Part of the new record may be left at the end of the file.");
-    }
-    if (reread.isOpen())
-        read_ = std::move(reread);
-    lastChange_ = Change{before, before + bytes};
-    Fingerprint now = same ? seen_.fingerprint : Fingerprint();
-    now.add(bytes);
-    remember(after, now);
-    return Status::success(); // the line is on disk already; a late close error changes nothing
+    rewrite.putBytes(bytes);
+    return rewrite.complete();
 }
 
 Rewrite DataStore::beginRewrite()

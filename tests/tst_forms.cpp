@@ -102,7 +102,9 @@ private slots:
                 "enter |||1234; click txtIn(3); key Home; key Right; paste 5; paste x;"
                 "check shown=Invalid character in amount; check txtIn(3)=15,234.00;"
                 "check horizon=240; check front=frmAdd;" +
-                    QString(way) + "; check file=Second|\u00c9t\u00e9|2026-02-02|2.00|240/",
+                    QString(way) +
+                    "; check file=First|S b|2026-01-01|1.00|120/Second|\u00c9t\u00e9|2026-02-02|"
+                    "2.00|240/",
                 "rejected");
         // One rewrite, the lines before the record in the scratch file; Cancel, Esc and the close
         // box leave the file byte for byte; a failed save leaves file and form to try again.

@@ -241,7 +241,7 @@ private slots:
         case FolderNotWritable:
             faults.createError = EROFS;
             said = QString::fromStdString(
-                kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS), true));
+                kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS)));
             break;
         case PartialScratch:
             QVERIFY(std::ofstream(temp) << kRecords.constData() << "Car|Su");

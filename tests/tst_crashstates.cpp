@@ -1,5 +1,6 @@
 // Power cuts: every state a cut could leave on disk while Kestrow makes a change, each one
-// started up from as the next run of Kestrow would.
+// started up from as the next run of Kestrow would. A killed process leaves the states of
+// a cut between two operations with nothing lost, so these are checked too.
 //
 // The disk is modelled as ext4 mounted with data=ordered, as the crash-state studies model
 // it, and a little more harshly:
@@ -14,8 +15,8 @@
 //   file stays whole until the rename is durable, and the new one is whole already. Without
 //   that fsync the rename may reach the disk before the bytes (delayed allocation), and the
 //   data file is found empty or cut short.
-// Between the start of a change and its report the next start-up must find exactly the old
-// or exactly the new file; once the change is reported, exactly the new one.
+// Until a change is reported done the next start-up must find exactly the old or exactly
+// the new file; from then on, exactly the new one.
 #include "app/undohistory.h"
 #include "core/datastore.h"
 #include "core/notices.h"
@@ -29,6 +30,7 @@
 #include <malloc.h>
 #include <map>
 #include <random>
+#include <set>
 
 using namespace kestrow;
 
@@ -45,7 +47,7 @@ struct Disk
     std::map<int, std::string> files;
 };
 
-// One operation of a change, as the disk received it.
+// One operation of a change that reaches the disk.
 struct Op
 {
     enum Kind { Write, Truncate, SyncFile, Names, SyncFolder };
@@ -76,18 +78,17 @@ void Apply(Disk& disk, const Op& op, std::size_t kept)
     }
 }
 
-// The folder /m in memory behind the store's seam: what the store reads is the page cache,
-// and every operation that changes the disk is recorded.
+// The folder /m in memory behind the store's seam: the store reads the page cache, and
+// every operation that reaches the disk is recorded.
 class ModelDisk : public FileOps
 {
 public:
-    explicit ModelDisk(Disk disk) : now_(std::move(disk))
+    explicit ModelDisk(Disk disk) : now_(std::move(disk)), start_(now_)
     {
-        for (const auto& [file, bytes] : now_.files)
-            lastFile_ = std::max(lastFile_, file);
-        settle();
+        for (const auto& file : now_.files)
+            lastFile_ = std::max(lastFile_, file.first);
     }
-    // From here on the change: everything so far is durable.
+    // The change starts here: everything so far is durable.
     void settle()
     {
         start_ = now_;
@@ -95,7 +96,7 @@ public:
     }
     const Disk& start() const { return start_; }
     const std::vector<Op>& log() const { return log_; }
-    // The data file's bytes as the next start-up would read them: none when it is missing.
+    // The data file's bytes; none when it is missing, as start-up then creates it empty.
     std::string dataBytes() const
     {
         const auto name = now_.names.find(kData);
@@ -107,16 +108,14 @@ public:
         int file = 0; // the folder
         if (path != kFolder) {
             const auto name = now_.names.find(path);
-            if (name != now_.names.end() && (flags & O_CREAT) && (flags & O_EXCL))
-                return fail(EEXIST);
-            if (name != now_.names.end()) {
-                file = name->second;
-            } else if (flags & O_CREAT) {
-                file = ++lastFile_;
-                record({Op::Names, 0, 0, {}, {{path, file}}});
-            } else {
+            const bool exists = name != now_.names.end();
+            if (!exists && !(flags & O_CREAT))
                 return fail(ENOENT);
-            }
+            if (exists && (flags & O_CREAT) && (flags & O_EXCL))
+                return fail(EEXIST);
+            file = exists ? name->second : ++lastFile_;
+            if (!exists)
+                record({Op::Names, 0, 0, {}, {{path, file}}});
         }
         const bool writes = (flags & O_ACCMODE) != O_RDONLY;
         if (writes && (flags & O_TRUNC))
@@ -142,22 +141,13 @@ public:
         handle.position = at + count;
         return ssize_t(count);
     }
-    int fstat(int fd, struct stat* st) override
-    {
-        describe(handles_.at(fd).file, st);
-        return 0;
-    }
+    int fstat(int fd, struct stat* st) override { return describe(handles_.at(fd).file, st); }
     int lstat(const char* path, struct stat* st) override
     {
-        if (path == kFolder) {
-            describe(0, st);
-            return 0;
-        }
         const auto name = now_.names.find(path);
-        if (name == now_.names.end())
-            return fail(ENOENT);
-        describe(name->second, st);
-        return 0;
+        if (path == kFolder)
+            return describe(0, st);
+        return name == now_.names.end() ? fail(ENOENT) : describe(name->second, st);
     }
     int fsync(int fd) override
     {
@@ -211,7 +201,8 @@ private:
             ++changes_[op.file];
         log_.push_back(std::move(op));
     }
-    void describe(int file, struct stat* st)
+    // The modification time is the number of changes, enough to tell one state from another.
+    int describe(int file, struct stat* st)
     {
         *st = {};
         st->st_dev = 1;
@@ -219,6 +210,7 @@ private:
         st->st_mode = file == 0 ? S_IFDIR | 0755 : S_IFREG | 0644;
         st->st_size = file == 0 ? 0 : off_t(now_.files[file].size());
         st->st_mtim.tv_nsec = changes_[file];
+        return 0;
     }
 
     Disk now_;
@@ -230,59 +222,22 @@ private:
     int lastHandle_ = 2;
 };
 
-// An operation as a failure names it.
-std::string Describe(const Op& op)
-{
-    const std::string file = "file " + std::to_string(op.file);
-    switch (op.kind) {
-    case Op::Write:
-        return "write of " + std::to_string(op.bytes.size()) + " bytes at " +
-               std::to_string(op.at) + " to " + file;
-    case Op::Truncate:
-        return "truncation of " + file + " to " + std::to_string(op.at);
-    case Op::SyncFile:
-        return "fsync of " + file;
-    case Op::SyncFolder:
-        return "fsync of the folder";
-    case Op::Names:
-        break;
-    }
-    std::string names = "names";
-    for (const auto& [name, target] : op.names)
-        names += " " + name + " -> " + (target != 0 ? "file " + std::to_string(target) : "none");
-    return names;
-}
-
-// How much of one unsynced write (or truncation) a cut keeps: 0 loses it.
+// How much of an unsynced write or truncation a cut keeps: 0 loses it.
 struct Loss
 {
     std::size_t op;
     std::size_t kept;
 };
 
-// The lengths of a write a cut may keep in part: its sector boundaries (every one, or one
-// picked at random) and one byte picked at random.
-std::vector<std::size_t> PartLengths(const Op& op, bool everySector, std::mt19937& random)
-{
-    std::vector<std::size_t> sectors;
-    for (std::size_t end = (op.at / 512 + 1) * 512; end < op.at + op.bytes.size(); end += 512)
-        sectors.push_back(end - op.at);
-    if (!everySector && sectors.size() > 1)
-        sectors = {sectors[random() % sectors.size()]};
-    if (op.bytes.size() > 1)
-        sectors.push_back(1 + random() % (op.bytes.size() - 1));
-    return sectors;
-}
-
 // The disk after a cut that follows the first `cut` operations, with `losses` and the
 // names operations `lostNames` lost.
 Disk Replay(const Disk& start, const std::vector<Op>& log, std::size_t cut,
-            const std::vector<Loss>& losses, const std::vector<std::size_t>& lostNames)
+            const std::vector<Loss>& losses, const std::set<std::size_t>& lostNames)
 {
     Disk disk = start;
     for (std::size_t i = 0; i < cut; ++i) {
         std::size_t kept = log[i].bytes.size();
-        bool lost = std::find(lostNames.begin(), lostNames.end(), i) != lostNames.end();
+        bool lost = lostNames.count(i) > 0;
         for (const Loss& loss : losses) {
             if (loss.op == i) {
                 kept = loss.kept;
@@ -295,63 +250,111 @@ Disk Replay(const Disk& start, const std::vector<Op>& log, std::size_t cut,
     return disk;
 }
 
-// Calls `check(disk, reported, what)` for every disk a cut during the recorded change may
-// leave; `reported` when the cut came after the change was done. Stops at the first false;
-// returns how many disks were checked.
-template <class Check> int ForEachCrashState(const ModelDisk& model, bool everySector, Check check)
+// Every disk a cut during the recorded change may leave goes to `check`, with whether the
+// change was reported done by then, until one gives a problem. Returns that problem with
+// the cut that led to it, empty when none did; `states` counts the disks checked.
+template <class Check>
+std::string CheckCrashStates(const ModelDisk& model, bool everySector, int& states, Check check)
 {
     const std::vector<Op>& log = model.log();
     std::mt19937 random(28);
-    int states = 0;
     for (std::size_t cut = 0; cut <= log.size(); ++cut) {
+        // What is not durable at the cut: backwards from it, each operation not followed
+        // by an fsync of its file or, for names, of the folder.
         std::vector<std::size_t> unsyncedNames;
         std::vector<std::vector<Loss>> lossSets = {{}};
         std::vector<Loss> everyLoss;
-        for (std::size_t i = 0; i < cut; ++i) {
+        std::set<int> synced; // 0 for the folder
+        for (std::size_t i = cut; i-- > 0;) {
             const Op& op = log[i];
-            bool synced = false;
-            for (std::size_t j = i + 1; j < cut; ++j) {
-                if (op.kind == Op::Names)
-                    synced = synced || log[j].kind == Op::SyncFolder;
-                else
-                    synced = synced || (log[j].kind == Op::SyncFile && log[j].file == op.file);
-            }
-            if (synced || op.kind == Op::SyncFile || op.kind == Op::SyncFolder)
-                continue;
-            if (op.kind == Op::Names) {
+            if (op.kind == Op::SyncFile || op.kind == Op::SyncFolder)
+                synced.insert(op.file);
+            else if (op.kind == Op::Names && synced.count(0) == 0)
                 unsyncedNames.push_back(i);
-                continue;
-            }
-            everyLoss.push_back({i, 0});
-            lossSets.push_back({{i, 0}});
-            if (op.kind == Op::Write) {
-                for (const std::size_t kept : PartLengths(op, everySector, random))
-                    lossSets.push_back({{i, kept}});
-            }
+            else if (op.kind != Op::Names && synced.count(op.file) == 0)
+                everyLoss.push_back({i, 0});
+        }
+        // Each unsynced write lost, or kept up to a sector boundary (each one, or one
+        // picked at random) or a byte picked at random; and all of them lost at once.
+        for (const Loss& loss : everyLoss) {
+            lossSets.push_back({loss});
+            const Op& op = log[loss.op];
+            std::vector<std::size_t> parts;
+            for (std::size_t end = (op.at / 512 + 1) * 512; end < op.at + op.bytes.size();
+                 end += 512)
+                parts.push_back(end - op.at);
+            if (!everySector && parts.size() > 1)
+                parts = {parts[random() % parts.size()]};
+            if (op.bytes.size() > 1)
+                parts.push_back(1 + random() % (op.bytes.size() - 1));
+            for (const std::size_t kept : parts)
+                lossSets.push_back({{loss.op, kept}});
         }
         if (everyLoss.size() > 1)
             lossSets.push_back(everyLoss);
         for (unsigned mask = 0; mask < (1u << unsyncedNames.size()); ++mask) {
-            std::vector<std::size_t> lostNames;
+            std::set<std::size_t> lostNames;
             for (std::size_t b = 0; b < unsyncedNames.size(); ++b) {
                 if (mask & (1u << b))
-                    lostNames.push_back(unsyncedNames[b]);
+                    lostNames.insert(unsyncedNames[b]);
             }
             for (const std::vector<Loss>& losses : lossSets) {
                 ++states;
-                std::string what = "cut after " + std::to_string(cut) + " of " +
-                                   std::to_string(log.size()) + " operations";
+                const std::string problem =
+                    check(Replay(model.start(), log, cut, losses, lostNames), cut == log.size());
+                if (problem.empty())
+                    continue;
+                std::string what = "cut after operation " + std::to_string(cut) + " of " +
+                                   std::to_string(log.size()) + ", lost:";
                 for (const std::size_t i : lostNames)
-                    what += "; lost: " + Describe(log[i]);
+                    what += " operation " + std::to_string(i + 1) + " (names)";
                 for (const Loss& loss : losses)
-                    what += "; kept " + std::to_string(loss.kept) + " of " + Describe(log[loss.op]);
-                if (!check(Replay(model.start(), log, cut, losses, lostNames), cut == log.size(),
-                           what))
-                    return states;
+                    what += " operation " + std::to_string(loss.op + 1) + " but its first " +
+                            std::to_string(loss.kept) + " bytes";
+                return what + ": " + problem;
             }
         }
     }
-    return states;
+    return {};
+}
+
+// What the next run of Kestrow finds wrong on `disk` at start-up: nothing when it opens
+// with no message but the recovery's and reads exactly the new file, or the old one while
+// the change was not yet `reported` done.
+std::string StartUpProblem(Disk disk, const std::string& old, const std::string& after,
+                           bool reported)
+{
+    ModelDisk model(std::move(disk));
+    DataStore store(kData, kTemp, model);
+    const Status opened = store.open();
+    std::string read;
+    const Status first = opened ? store.readContents(read) : opened;
+    if (!first)
+        return first.message;
+    const std::string& note = store.recoveryNote();
+    if (!note.empty()) {
+        const std::size_t kept = SplitLines(read).size();
+        if (note != notices::RestoredFromScratch(kData, kTemp, kept, true) &&
+            note != notices::RestoredFromScratch(kData, kTemp, kept, false))
+            return "start-up said: " + note;
+    }
+    if (!store.saveNote().empty())
+        return "start-up said: " + store.saveNote();
+    if (read == after || (read == old && !reported))
+        return {};
+    if (read == old)
+        return "the change was reported done, and the old file was read";
+    return "read " + std::to_string(read.size()) + " bytes, neither the old file nor the new";
+}
+
+// Start-up puts a scratch file found alone in place, less a last line without its end: one
+// cut off while it was written.
+std::string Restored(const std::string& scratch)
+{
+    const std::size_t lastEnd = scratch.find_last_of("\r\n");
+    if (lastEnd == std::string::npos)
+        return {};
+    return scratch.substr(0, lastEnd + 1);
 }
 
 std::string Records(int count, const std::string& lineEnd)
@@ -386,49 +389,6 @@ Status ChangeRecord(DataStore& store, std::int32_t n, const QString& change)
     rewrite.writeLine(changed);
     rewrite.copyRest();
     return rewrite.complete();
-}
-
-// The scratch file less a last line without its end, as start-up restores it.
-std::string RecoveredBytes(const std::string& scratch)
-{
-    const std::size_t lastEnd = scratch.find_last_of("\r\n");
-    return lastEnd == std::string::npos ? std::string() : scratch.substr(0, lastEnd + 1);
-}
-
-// "Exit" on the introduction screen, the user having agreed to clear the data.
-Status ExitDeletingFile(DataStore& store)
-{
-    store.close();
-    return store.removeFile();
-}
-
-// What the next run of Kestrow finds wrong on `disk` at start-up: empty when it opens with
-// no message but the recovery's and reads exactly the new file, or the old one while the
-// change was not yet `reported` done.
-std::string StartUpProblem(Disk disk, const std::string& old, const std::string& after,
-                           bool reported)
-{
-    ModelDisk model(std::move(disk));
-    DataStore store(kData, kTemp, model);
-    const Status opened = store.open();
-    std::string read;
-    const Status first = opened ? store.readContents(read) : opened;
-    if (!first)
-        return first.message;
-    const std::string& note = store.recoveryNote();
-    if (!note.empty()) {
-        const std::size_t kept = SplitLines(read).size();
-        if (note != notices::RestoredFromScratch(kData, kTemp, kept, true) &&
-            note != notices::RestoredFromScratch(kData, kTemp, kept, false))
-            return "start-up said: " + note;
-    }
-    if (!store.saveNote().empty())
-        return "start-up said: " + store.saveNote();
-    if (read == after || (read == old && !reported))
-        return {};
-    if (read == old)
-        return "the change was reported done, and the old file was read";
-    return "read " + std::to_string(read.size()) + " bytes, neither the old file nor the new";
 }
 
 } // namespace
@@ -466,16 +426,17 @@ private slots:
             }
         }
     }
-    // Every change is made once on the model; from its record every state a cut could
-    // leave is started up from, with the recovery and the first read of a new run.
+    // Each change is made once on the model and its operations recorded. "Recovery" is
+    // start-up finding only the scratch file; cut short, it runs again at the next start,
+    // so only its result is right.
     void changes()
     {
         QFETCH(QString, change);
         QFETCH(int, records);
         QFETCH(QString, lineEnd);
-        const std::string before = Records(records, lineEnd == "LF" ? "\n" : "\r\n");
         const std::int32_t middle = (records + 1) / 2;
         Disk disk;
+        const std::string before = Records(records, lineEnd == "LF" ? "\n" : "\r\n");
         disk.files[1] = before;
         disk.names[change == "Recovery" ? kTemp : kData] = 1;
         ModelDisk model(disk);
@@ -491,38 +452,36 @@ private slots:
             QVERIFY(change == "Undo" || history.undo(store));
             model.settle();
         }
-        // A recovery cut short is done again at the next start: only its result counts.
-        const std::string old = change == "Recovery" ? RecoveredBytes(before) : model.dataBytes();
+        const std::string old = change == "Recovery" ? Restored(before) : model.dataBytes();
 
         Status done;
-        if (change == "Add")
+        if (change == "Add") {
             done = store.append("New payment|SG|2026-09-01|950.00|12");
-        else if (change == "Delete one")
+        } else if (change == "Delete one") {
             done = store.rewriteDeleting({middle});
-        else if (change == "Delete several")
+        } else if (change == "Delete several") {
             done = store.rewriteDeleting({1, middle, records});
-        else if (change == "Undo")
+        } else if (change == "Undo") {
             done = history.undo(store);
-        else if (change == "Redo")
+        } else if (change == "Redo") {
             done = history.redo(store);
-        else if (change == "Exit")
-            done = ExitDeletingFile(store);
-        else if (change == "Recovery")
+        } else if (change == "Exit") { // on the introduction screen, agreeing to clear the data
+            store.close();
+            done = store.removeFile();
+        } else if (change == "Recovery") {
             done = store.open();
-        else
+        } else {
             done = ChangeRecord(store, middle, change);
+        }
         QVERIFY2(done && done.message.empty(), done.message.c_str());
         const std::string after = model.dataBytes();
         QCOMPARE(after == old, change == "Recovery");
 
-        std::string failure;
         const bool everySector = qEnvironmentVariableIsSet("KESTROW_EVERY_SECTOR");
-        const int states = ForEachCrashState(
-            model, everySector, [&](Disk cut, bool reported, const std::string& what) {
-                failure = StartUpProblem(std::move(cut), old, after, reported);
-                if (!failure.empty())
-                    failure = what + ": " + failure;
-                return failure.empty();
+        int states = 0;
+        const std::string failure =
+            CheckCrashStates(model, everySector, states, [&](Disk cut, bool reported) {
+                return StartUpProblem(std::move(cut), old, after, reported);
             });
         QVERIFY2(failure.empty(), failure.c_str());
         counts_[change] += states;

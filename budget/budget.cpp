@@ -84,6 +84,15 @@ void AddDue(BudgetFigures& figures, const UsableRecord& record, std::string_view
 // ---------------------------------------------------------------------------------------
 // The grouped computation.
 
+// The key of "yyyy-mm-99" for the month `offset` months after today's (the displayed
+// month's dueMonthKey): above the key of every date of that month or an earlier one.
+std::int32_t MonthKey(const Frame& frame, int offset)
+{
+    const std::int64_t month = std::int64_t(frame.todayIndex) - 1 + offset;
+    const std::int64_t key = (month / 12) * 10000 + (month % 12 + 1) * 100 + 99;
+    return key > INT32_MAX ? 0 : static_cast<std::int32_t>(key);
+}
+
 // Where one record sits in its cycle.
 struct Placement
 {
@@ -398,6 +407,86 @@ void ForEachDue(const BudgetInput& input, int lastOffset,
                 visit(offset, entry);
         }
     }
+}
+
+std::vector<DueRhythm> DueRhythms(const BudgetInput& input)
+{
+    BudgetInput now = input;
+    now.monthOffset = 0;
+    BudgetFigures figures;
+    Frame frame;
+    std::vector<DueRhythm> rhythms;
+    if (input.records == nullptr || !StartFigures(now, frame, figures))
+        return rhythms;
+    // A record is listed at every offset of its cycle from the first month that is not
+    // earlier than its date on.
+    const auto& records = *input.records;
+    std::string stepped;
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        const Placement place = Place(records[r], frame, input.todayDate, stepped);
+        if (!place.usable)
+            continue;
+        const std::int32_t period = records[r].duration;
+        int first = 0; // the first offset whose month key lies above the record's key
+        int past = frame.horizon + 1;
+        while (first < past) {
+            const int middle = first + (past - first) / 2;
+            if (place.key < MonthKey(frame, middle))
+                past = middle;
+            else
+                first = middle + 1;
+        }
+        std::int32_t start = place.dueLag % period;
+        if (first > start)
+            start += ((first - start + period - 1) / period) * period;
+        if (start <= frame.horizon)
+            rhythms.push_back({r, start, period});
+    }
+    return rhythms;
+}
+
+std::vector<double> DueSums(const BudgetInput& input)
+{
+    std::vector<double> sums(static_cast<std::size_t>(std::max<int>(input.horizonMonths, 0)) + 1,
+                             0.0);
+    // Records of one period first listed at the same offset are listed together for good,
+    // so each such group is added once.
+    std::unordered_map<std::uint32_t, double> groups;
+    for (const DueRhythm& rhythm : DueRhythms(input)) {
+        groups[(static_cast<std::uint32_t>(rhythm.period) << 16) |
+               static_cast<std::uint32_t>(rhythm.first)] += (*input.records)[rhythm.record].amount;
+    }
+
+    // By period, so that each period is spread in one go: group by group while that costs
+    // less than a pass over the horizon, otherwise in one pass carrying each offset's sum
+    // a period ahead (many monthly payments first due in different months).
+    std::vector<std::pair<std::uint32_t, double>> sorted(groups.begin(), groups.end());
+    std::sort(sorted.begin(), sorted.end());
+    const std::size_t months = sums.size();
+    std::vector<double> carried;
+    for (std::size_t at = 0; at < sorted.size();) {
+        const std::uint32_t period = sorted[at].first >> 16;
+        std::size_t end = at;
+        std::size_t cost = 0;
+        for (; end < sorted.size() && sorted[end].first >> 16 == period; ++end)
+            cost += (months - 1 - (sorted[end].first & 0xFFFF)) / period + 1;
+        if (cost <= months) {
+            for (; at < end; ++at) {
+                for (std::size_t i = sorted[at].first & 0xFFFF; i < months; i += period)
+                    sums[i] += sorted[at].second;
+            }
+            continue;
+        }
+        carried.assign(months, 0.0);
+        for (; at < end; ++at)
+            carried[sorted[at].first & 0xFFFF] += sorted[at].second;
+        for (std::size_t i = 0; i < months; ++i) {
+            if (i >= period)
+                carried[i] += carried[i - period];
+            sums[i] += carried[i];
+        }
+    }
+    return sums;
 }
 
 std::string ShownMonth(std::string_view todayDate, int offset)

@@ -60,6 +60,22 @@ BudgetFigures Compute(const BudgetInput& input);
 void ForEachDue(const BudgetInput& input, int lastOffset,
                 const std::function<void(int, const DueEntry&)>& visit);
 
+// When a record is listed as due: at the month offsets first, first + period, ... up to
+// the horizon, exactly where Compute's due list at that monthOffset holds it. Records
+// never listed within the horizon have none.
+struct DueRhythm
+{
+    std::size_t record = 0; // its index in *input.records
+    std::int32_t first = 0;
+    std::int32_t period = 1;
+};
+// In file order, from one pass over the records; input.monthOffset is not used.
+std::vector<DueRhythm> DueRhythms(const BudgetInput& input);
+
+// For every month offset from 0 to the horizon, the sum of the payments Compute lists as
+// due at that monthOffset (its billsDue), in one pass over the records.
+std::vector<double> DueSums(const BudgetInput& input);
+
 // "yyyy-mm" of the month `offset` months after today's; empty when IsTodayDate refuses it.
 std::string ShownMonth(std::string_view todayDate, int offset);
 

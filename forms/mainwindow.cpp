@@ -2,6 +2,7 @@
 
 #include "app/appstate.h"
 #include "budget/budget.h"
+#include "budget/potcheck.h"
 #include "core/dates.h"
 #include "core/notices.h"
 #include "core/numfmt.h"
@@ -9,6 +10,7 @@
 #include "exports/exports.h"
 #include "forms/changeamountdialog.h"
 #include "forms/entrylistdialog.h"
+#include "forms/potcheckdialog.h"
 #include "forms/savingschart.h"
 #include "forms/undoactions.h"
 #include "platform/accessible.h"
@@ -18,6 +20,7 @@
 #include "platform/textcodec.h"
 #include "platform/widgets.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -31,6 +34,12 @@
 
 #include <array>
 #include <ctime>
+
+namespace {
+
+const QString kFreedTip = QStringLiteral("This shows you the amount that has been freed up");
+
+} // namespace
 
 MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), state_(state)
 {
@@ -128,8 +137,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     lstDue->setUniformItemSizes(true);
     platform::Place(lstDue, 3300, 300, 5775, 2580);
 
-    labF = label("labF", QStringLiteral("Graph"), 3525, 2910, 2115, 195,
-                 QStringLiteral("This shows you the amount that has been freed up"));
+    labF = label("labF", QStringLiteral("Graph"), 3525, 2910, 2115, 195, kFreedTip);
     picGraph = new SavingsChart(this);
     picGraph->setObjectName(QStringLiteral("picGraph"));
     platform::Place(picGraph, 120, 3120, 8955, 1275);
@@ -158,6 +166,35 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     picGraph->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(picGraph, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showExportMenu(picGraph->mapToGlobal(pos)); });
+    connect(picGraph, &SavingsChart::barClicked, this, [this](int offset) {
+        if (offset != monthOffset_)
+            navigate(offset);
+    });
+
+    // One context menu for the figures, the due list and the chart: the pot check starts
+    // from the figures, and its shortcut works anywhere in the window.
+    exportMenu_ = new QMenu(this);
+    exportMenu_->setObjectName(QStringLiteral("mnuExport"));
+    QAction* checkPot = exportMenu_->addAction(QStringLiteral("Check the pot..."));
+    checkPot->setObjectName(QStringLiteral("mnuCheckPot"));
+    checkPot->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    checkPot->setShortcutContext(Qt::WindowShortcut);
+    addAction(checkPot);
+    connect(checkPot, &QAction::triggered, this, &MainWindow::checkPot);
+    exportMenu_->addSeparator();
+    QAction* calendar = exportMenu_->addAction(QStringLiteral("Export calendar..."));
+    calendar->setObjectName(QStringLiteral("mnuExportCalendar"));
+    connect(calendar, &QAction::triggered, this, [this] { saveExport(true); });
+    QAction* table = exportMenu_->addAction(QStringLiteral("Export month table..."));
+    table->setObjectName(QStringLiteral("mnuExportTable"));
+    connect(table, &QAction::triggered, this, [this] { saveExport(false); });
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+        for (QLabel* l : {captions_[i], figures[i]}) {
+            l->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(l, &QWidget::customContextMenuRequested, this,
+                    [this, l](const QPoint& pos) { showExportMenu(l->mapToGlobal(pos)); });
+        }
+    }
     // The list takes the keys first: arrows choose a due payment, Enter opens the entries.
     lstDue->setFocus();
 
@@ -194,7 +231,12 @@ void MainWindow::Form_Load()
 
     labE->setText(QString::fromStdString(labels.dueCaption));
     lstDue->setAccessibleName(labE->text());
+    const std::string lowPoint = kestrow::LowPointText(figures, input.todayDate);
+    labF->setToolTip(lowPoint.empty()
+                         ? kFreedTip
+                         : kFreedTip + QLatin1Char('\n') + QString::fromStdString(lowPoint));
     monthTotals_ = std::move(figures.monthTotals);
+    dueSums_ = kestrow::DueSums(input);
 
     // Sorted once here rather than by the list on every insertion: the order is the
     // case-insensitive text order, which for these lines is date order.
@@ -243,21 +285,32 @@ void MainWindow::Form_Load()
 void MainWindow::DrawChart()
 {
     picGraph->setPlan(MakeChartPlan(monthTotals_, freedAmount_, state_.horizonMonths(),
-                                    state_.todayMonth(), monthOffset_));
+                                    state_.todayMonth(), monthOffset_, dueSums_,
+                                    state_.todayDate()));
+}
+
+void MainWindow::checkPot()
+{
+    std::string contents;
+    if (state_.hasData()) {
+        if (const kestrow::Status read = state_.data().readContents(contents); !read) {
+            platform::ShowError(this, QString::fromStdString(read.message));
+            return;
+        }
+    }
+    const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
+    kestrow::BudgetInput input;
+    input.records = &parsed.records;
+    input.todayDate = state_.todayDate();
+    input.horizonMonths = state_.horizonMonths();
+    const kestrow::PotCheck check(input);
+    PotCheckDialog dialog(check, lastPotAmount_, this);
+    dialog.exec();
+    lastPotAmount_ = dialog.lastAmount();
 }
 
 void MainWindow::showExportMenu(const QPoint& globalPos)
 {
-    if (!exportMenu_) {
-        exportMenu_ = new QMenu(this);
-        exportMenu_->setObjectName(QStringLiteral("mnuExport"));
-        QAction* calendar = exportMenu_->addAction(QStringLiteral("Export calendar..."));
-        calendar->setObjectName(QStringLiteral("mnuExportCalendar"));
-        connect(calendar, &QAction::triggered, this, [this] { saveExport(true); });
-        QAction* table = exportMenu_->addAction(QStringLiteral("Export month table..."));
-        table->setObjectName(QStringLiteral("mnuExportTable"));
-        connect(table, &QAction::triggered, this, [this] { saveExport(false); });
-    }
     undoActions_->addTo(exportMenu_);
     exportMenu_->popup(globalPos);
 }

@@ -4,8 +4,10 @@
 // Form_Load is the one refresh of the program: every caller that changed the data file
 // or the displayed month empties lstDue and calls it again; nothing is cached between
 // refreshes. The due list and the chart offer the calendar and month table exports in a
-// context menu.
+// context menu; that menu, the figures' and Ctrl+K check the pot against what it holds.
+// A click on a bar of the chart displays its month, as the navigation buttons would.
 
+#include <QString>
 #include <QWidget>
 
 #include <array>
@@ -74,6 +76,8 @@ private:
     // Asks for a file name and saves the calendar (or the month table) of the data file
     // there; a failure is reported and changes no file.
     void saveExport(bool calendar);
+    // Opens the pot check on the data file as it is now, offering the amount last typed.
+    void checkPot();
 
     void navigate(int newOffset);
     // Pay and Step: rewrites the data file with the selected record changed.
@@ -84,7 +88,9 @@ private:
     platform::Announcer* announcer_ = nullptr;
     std::int16_t monthOffset_ = 0;
     std::vector<double> monthTotals_; // the money to hold at month offsets 0 to the horizon
+    std::vector<double> dueSums_;     // the payments due at the same offsets
     double freedAmount_ = 0;
-    QMenu* exportMenu_ = nullptr; // created when first asked for
+    QMenu* exportMenu_ = nullptr; // the context menu of the figures, the due list and the chart
+    QString lastPotAmount_; // for this run only: the user types what the bank shows today
     UndoActions* undoActions_ = nullptr;
 };

@@ -1,13 +1,18 @@
 #include "forms/savingschart.h"
 
+#include "budget/budget.h"
 #include "core/numfmt.h"
 #include "platform/accessible.h"
 
+#include <QHelpEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -46,10 +51,14 @@ QString ChartToolTip(std::int64_t gridStep)
 }
 
 ChartPlan MakeChartPlan(const std::vector<double>& monthTotals, double freedAmount,
-                        int horizonMonths, int todayMonth, int monthOffset)
+                        int horizonMonths, int todayMonth, int monthOffset,
+                        const std::vector<double>& dueSums, const std::string& todayDate)
 {
     ChartPlan plan;
     const int last = std::min<int>(horizonMonths, int(monthTotals.size()) - 1);
+    plan.todayDate = todayDate;
+    plan.totals.assign(monthTotals.begin(), monthTotals.begin() + std::max(last + 1, 0));
+    plan.dueSums = dueSums;
 
     double largest = 0;
     for (int i = 0; i <= last; ++i) {
@@ -97,12 +106,76 @@ ChartPlan MakeChartPlan(const std::vector<double>& monthTotals, double freedAmou
     return plan;
 }
 
+int ChartBarAt(const ChartPlan& plan, const QSize& size, const QPoint& point)
+{
+    const double width = plan.right - plan.left;
+    if (!QRect(QPoint(0, 0), size).contains(point) || !(width > 0))
+        return -1;
+    // The pixel's middle in the chart's scale; bar i stands at x = i.
+    const double x = plan.left + (point.x() + 0.5) * width / size.width();
+    const double bar = std::round(x);
+    if (bar < 0 || bar >= double(plan.totals.size()))
+        return -1;
+    return int(bar);
+}
+
+QString ChartBarTip(const ChartPlan& plan, int bar)
+{
+    const auto at = std::size_t(bar);
+    if (bar < 0 || at >= plan.totals.size() || at >= plan.dueSums.size() || plan.todayDate.empty())
+        return plan.toolTip;
+    return QStringLiteral("%1: the pot must hold %2 after %3 of payments due\n%4")
+        .arg(QString::fromStdString(kestrow::ShownMonth(plan.todayDate, bar)),
+             QString::fromStdString(kestrow::FormatAmount(plan.totals[at])),
+             QString::fromStdString(kestrow::FormatAmount(plan.dueSums[at])), plan.toolTip);
+}
+
 SavingsChart::SavingsChart(QWidget* parent) : QWidget(parent)
 {
     platform::SetAccessibleRole(this, QAccessible::Chart);
     setToolTip(ChartToolTip(1000));
     setAccessibleName(QStringLiteral("Savings chart"));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A bar can be clicked to show its month.
+    setCursor(Qt::PointingHandCursor);
+}
+
+bool SavingsChart::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const int bar = ChartBarAt(plan_, size(), help->pos());
+    // The tip goes as soon as the pointer leaves the bar's column (or, beside the bars, the
+    // point), so the next bar pointed at is asked again.
+    QRect area(help->pos(), QSize(1, 1));
+    if (bar >= 0) {
+        const double scale = width() / (plan_.right - plan_.left);
+        const int from = int(std::floor((bar - 0.5 - plan_.left) * scale));
+        const int to = int(std::ceil((bar + 0.5 - plan_.left) * scale));
+        area = QRect(from, 0, std::max(to - from, 1), height());
+    }
+    QToolTip::showText(help->globalPos(), ChartBarTip(plan_, bar), this, area);
+    return true;
+}
+
+void SavingsChart::mousePressEvent(QMouseEvent* event)
+{
+    pressedBar_ = event->button() == Qt::LeftButton
+                      ? ChartBarAt(plan_, size(), event->position().toPoint())
+                      : -1;
+    QWidget::mousePressEvent(event);
+}
+
+void SavingsChart::mouseReleaseEvent(QMouseEvent* event)
+{
+    const int bar = event->button() == Qt::LeftButton
+                        ? ChartBarAt(plan_, size(), event->position().toPoint())
+                        : -1;
+    const int pressed = std::exchange(pressedBar_, -1);
+    QWidget::mouseReleaseEvent(event);
+    if (bar >= 0 && bar == pressed)
+        emit barClicked(bar);
 }
 
 void SavingsChart::setPlan(ChartPlan plan)

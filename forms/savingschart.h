@@ -5,7 +5,8 @@
 //
 // Drawing is split in two: MakeChartPlan turns the figures into a list of lines in the
 // chart's own scale (x = month offset, y = dollars), which is what the tests check, and
-// the widget maps that plan onto its pixels.
+// the widget maps that plan onto its pixels. Pointing works from the plan the same way:
+// ChartBarAt finds the bar under a point and ChartBarTip says what it shows.
 
 #include <QColor>
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct ChartLine
@@ -41,6 +43,11 @@ struct ChartPlan
     QString description;
     // In drawing order; later lines cover earlier ones.
     std::vector<ChartLine> lines;
+    // What pointing at bar i tells: its month, counted from todayDate's, its total and
+    // the payments due in it. Without them a bar tells only the fixed tooltip.
+    std::string todayDate;
+    std::vector<double> totals;
+    std::vector<double> dueSums;
 };
 
 namespace chartcolours {
@@ -54,9 +61,19 @@ inline const QColor Pink{255, 234, 236};
 // The tooltip for a given grid step.
 QString ChartToolTip(std::int64_t gridStep);
 
-// The drawing plan for the totals of month offsets 0 to horizonMonths.
+// The drawing plan for the totals of month offsets 0 to horizonMonths; dueSums (the bills
+// due at each offset) and todayDate give the bars their tips.
 ChartPlan MakeChartPlan(const std::vector<double>& monthTotals, double freedAmount,
-                        int horizonMonths, int todayMonth, int monthOffset);
+                        int horizonMonths, int todayMonth, int monthOffset,
+                        const std::vector<double>& dueSums = {}, const std::string& todayDate = {});
+
+// The month offset of the bar nearest to `point` of the chart drawn at `size` (logical
+// pixels), or -1 in the margins beside the first and the last bar. A bar is one pixel
+// wide; the whole column around it, half a month each way and top to bottom, points at it.
+int ChartBarAt(const ChartPlan& plan, const QSize& size, const QPoint& point);
+// "2027-03: the pot must hold 1,234.56 after 600.00 of payments due", then the fixed
+// tooltip on its own line; the fixed tooltip alone for -1 or a plan without bar figures.
+QString ChartBarTip(const ChartPlan& plan, int bar);
 
 class SavingsChart : public QWidget
 {
@@ -68,7 +85,14 @@ public:
     void setPlan(ChartPlan plan);
     const ChartPlan& plan() const { return plan_; }
 
+signals:
+    // A left click on a bar, pressed and released on the same one.
+    void barClicked(int monthOffset);
+
 protected:
+    bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -76,5 +100,6 @@ private:
 
     ChartPlan plan_;
     bool drawn_ = false; // nothing to draw before the first plan
-    QImage picture_;     // the plan rendered at device pixels, redone when the plan or size changes
+    int pressedBar_ = -1;
+    QImage picture_; // the plan rendered at device pixels, redone when the plan or size changes
 };

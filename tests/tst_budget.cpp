@@ -1,6 +1,9 @@
 // The computation: figures, month totals and due payments, each case through the grouped
-// computation and the plain loop of budget_reference.h; then the savings chart's lines.
+// computation and the plain loop of budget_reference.h; the pot check; then the savings
+// chart's lines and the bar under the pointer.
 #include "budget/budget.h"
+#include "budget/potcheck.h"
+#include "core/numfmt.h"
 #include "forms/savingschart.h"
 #include "tests/budget_reference.h"
 
@@ -13,14 +16,19 @@ namespace {
 const char* const kJune = "June|Sub|2026-06-01|1,200.00|12";
 const char* const kDec = "Dec|Sub|2026-12-01|1,200.00|12";
 
-// The month shown; monthly, bills, net, total and freed; "n:date" for each due entry in
-// the order found; "!n" for each record left out; the totals at offsets 0, 1, 5, 6, 11.
-QString Outcome(const QStringList& lines, const std::string& today, int offset)
+std::vector<UsableRecord> Records(const QStringList& lines)
 {
     std::vector<std::string> raw;
     for (const QString& line : lines)
         raw.push_back(line.toStdString());
-    const auto records = ParseLines(raw).records;
+    return ParseLines(raw).records;
+}
+
+// The month shown; monthly, bills, net, total and freed; "n:date" for each due entry in
+// the order found; "!n" for each record left out; the totals at offsets 0, 1, 5, 6, 11.
+QString Outcome(const QStringList& lines, const std::string& today, int offset)
+{
+    const auto records = Records(lines);
     QStringList out[2];
     for (int i = 0; i < 2; ++i) {
         const BudgetFigures f =
@@ -86,13 +94,78 @@ private slots:
             "2026-06 50 50 0 50 0 1:2026-3-1 | 0 0 0 0 0");
         row("the day cut, and kept later", {"End|S|2026-09-31|300|3"}, 0,
             "2026-06 100 0 0 0 0 | 0 100 200 0 200");
+        // Monthly payments first due in different months: their due sums are carried on.
+        row("monthly from two months", {"A|S|2026-03-01|5|1", "B|S|2027-01-01|7|1", kJune}, 0,
+            "2026-06 112 1205 0 1205 0 1:2026-06-01 3:2026-06-01 | 0 100 500 600 1100");
     }
+    // And in every month, the payments due and their sum, both from the rhythms in which
+    // the payments fall due, as Compute lists them.
     void figures()
     {
         QFETCH(QStringList, lines);
         QFETCH(int, offset);
         QFETCH(QString, outcome);
         QCOMPARE(Outcome(lines, "2026-06-15", offset), outcome);
+        const auto records = Records(lines);
+        const BudgetInput input{&records, "2026-06-15", 120, std::int16_t(offset)};
+        const std::vector<DueRhythm> rhythms = DueRhythms(input);
+        const std::vector<double> sums = DueSums(input);
+        QCOMPARE(sums.size(), std::size_t(121));
+        for (int i = 0; i <= 120; ++i) {
+            const BudgetFigures f = Compute({&records, "2026-06-15", 120, std::int16_t(i)});
+            QStringList listed, due;
+            for (const DueRhythm& r : rhythms) {
+                if (r.first <= i && (i - r.first) % r.period == 0)
+                    listed << QString::number(records[r.record].recordNumber);
+            }
+            for (const DueEntry& entry : f.due)
+                due << QString::number(entry.recordNumber);
+            QCOMPARE(listed, due);
+            QCOMPARE(FormatAmount(sums[std::size_t(i)]), FormatAmount(f.billsDue));
+        }
+    }
+
+    void potCheck_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<double>("holds");
+        QTest::addColumn<QString>("verdict");
+        const auto row = [](const char* name, const QStringList& lines, double holds,
+                            const char* verdict) {
+            QTest::newRow(name) << lines << holds << QString(verdict);
+        };
+        row("on track", {kJune, kDec}, 2100,
+            "The pot holds 2,100.00 and needs 1,200.00 now: 900.00 to spare.");
+        // .1 + .2 is a hair above .30 as a double; the figures show .30, and so does the check.
+        row("exactly on track", {"A|S|2026-06-01|.1|1", "B|S|2026-06-01|.2|1"}, 0.3,
+            "The pot holds .30 and needs .30 now: .00 to spare.");
+        row("short now, the largest named",
+            {"A|S|2026-06-01|10|1", "B|S|2026-06-01|40|1", "C|S|2026-06-01|30|1",
+             "D|S|2026-06-01|5|1"},
+            35,
+            "50.00 short. Kept as it is, the pot runs short in 2026-06, when B 40.00, C 30.00, A "
+            "10.00 and 1 more are due. Add 50.00 now.");
+        // 10.01 over 8 months is 1.25125: 1.26 a month, or eight months would fall a cent short.
+        row("short later", {"Feb|Mem|2026-02-01|1200|12"}, 389.99,
+            "10.01 short. Kept as it is, the pot runs short in 2027-02, when Feb 1,200.00 is due. "
+            "Set aside 101.26 a month instead of 100.00 for the next 8 months, through 2027-02.");
+        row("short next month", {"Jul|S|2026-07-01|1200|12"}, 1000,
+            "100.00 short. Kept as it is, the pot runs short in 2026-07, when Jul 1,200.00 is "
+            "due. Set aside 200.00 a month instead of 100.00 for the next month, through 2026-07.");
+        // Empty only at offset 119, the last month the freed money is taken from.
+        row("short at the last month", {"Ten|SG|2036-05-01|1,200|120"}, 5,
+            "5.00 short. Kept as it is, the pot runs short in 2036-05, when Ten 1,200.00 is due. "
+            "Set aside 10.05 a month instead of 10.00 for the next 119 months, through 2036-05.");
+        row("empty file", {}, 0, "The pot holds .00 and needs .00 now: .00 to spare.");
+    }
+    void potCheck()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(double, holds);
+        QFETCH(QString, verdict);
+        const auto records = Records(lines);
+        const BudgetInput input{&records, "2026-06-15", 120, 7}; // the offset plays no part
+        QCOMPARE(QString::fromStdString(VerdictText(PotCheck(input).verdict(holds))), verdict);
     }
 
     // The chart: grid (pink below freed), grey Januaries, marker, then bars with freed over.
@@ -140,6 +213,27 @@ private slots:
         QCOMPARE(image.pixelColor(27, 10), QColor(0, 255, 0));
         QCOMPARE(image.pixelColor(27, 60), QColor(0, 0, 0));
         QCOMPARE(image.pixelColor(27, 95), QColor(255, 0, 0));
+    }
+
+    // Each bar as drawn points at itself, the margins beside the bars at none.
+    void barUnderPointer()
+    {
+        SavingsChart chart;
+        chart.setPlan(MakeChartPlan(std::vector<double>(121, 1000), 0, 120, 6, 0));
+        for (const int width : {373, 597}) {
+            chart.resize(width, 101);
+            const QImage image = chart.grab().toImage();
+            QList<int> bars; // the columns drawn black, left to right
+            for (int x = 0; x < width; ++x) {
+                if (image.pixelColor(x, 60) == QColor(0, 0, 0))
+                    bars << x;
+            }
+            QCOMPARE(bars.size(), 121);
+            for (int i = 0; i <= 120; ++i)
+                QCOMPARE(ChartBarAt(chart.plan(), chart.size(), {bars[i], 60}), i);
+            QCOMPARE(ChartBarAt(chart.plan(), chart.size(), {0, 60}), -1);
+            QCOMPARE(ChartBarAt(chart.plan(), chart.size(), {width - 1, 60}), -1);
+        }
     }
 };
 

@@ -1,8 +1,35 @@
 // The main window as a user drives it (see tu::Run): figures and due payments, Pay, Step and
 // Cancel, navigation, the entry list with its six orders, Delete, Edit and Print, and every
-// change met by an edit made outside Kestrow meanwhile; the exports from its context menu.
+// change met by an edit made outside Kestrow meanwhile; the exports from its context menu;
+// the pot check, and the chart pointed at and clicked.
 #include "forms/mainwindow.h"
+#include "forms/savingschart.h"
 #include "testutil.h"
+
+#include <QPushButton>
+#include <QToolTip>
+
+namespace {
+
+// The README's sample: today it needs 2,031.74, and 1,207.88 of it is freed.
+const QByteArray kSample =
+    "Car insurance|Sub|2026-03-01|1,234.50|12/Rent|Sub|2026-06-01|950.00|1/"
+    "Streaming|Sub|2026-06-12|15.99|1/Gym|Mem|2026-01-15|420.00|12/"
+    "Holiday|SG|2027-07-01|2,400.00|24/Water|Sub|2026-08-01|90.00|3/"
+    "Property tax|Sub|2026-10-01|1,800.00|6/Caf\xc3\xa9 club|Mem|2026-06-20|60.00|6";
+
+// The middle of the column that points at the bar, where a user would put the pointer.
+QPoint BarPoint(const SavingsChart* chart, int bar)
+{
+    QList<int> column;
+    for (int x = 0; x < chart->width(); ++x) {
+        if (ChartBarAt(chart->plan(), chart->size(), {x, 0}) == bar)
+            column << x;
+    }
+    return {column.value(column.size() / 2, -1), chart->height() / 2};
+}
+
+} // namespace
 
 class TestMainWindow : public QObject
 {
@@ -141,6 +168,19 @@ private slots:
             "walk Payments due in 2026-06|Next Mon|Next Yr|Edit Entries|Exit;"
             "check picGraph=Over 120 months: .00 freed, largest total 1,100.00.;"
             "click cmdEdit; walk Entries|Name|New entry|Print|Done; click cmdDone");
+        // The verdict follows every key; the last amount accepted is offered again from every
+        // way in: the shortcut and the menus of the figures, the chart and the due list.
+        row("check the pot", kSample,
+            "key Ctrl+K; check front=frmPot; check labVerdict~Type the amount;"
+            "type txtHolds 2,100; check labVerdict=The pot holds 2,100.00 and needs 2,031.74 now: "
+            "68.26 to spare.; type txtHolds 2000.; check labVerdict=31.74 short. Kept as it is, "
+            "the pot runs short in 2028-04, when Property tax 1,800.00, Rent 950.00 and Streaming "
+            "15.99 are due. Set aside 1,545.32 a month instead of 1,543.87 for the next 22 "
+            "months, through 2028-04.; type txtHolds -5; check labVerdict~Invalid amount;"
+            "key Esc; menu lab2; pick mnuCheckPot; check txtHolds=2000.; key Return;"
+            "menu picGraph; pick mnuCheckPot; type txtHolds 1000; click cmdClose; menu lstDue;"
+            "pick mnuCheckPot; check labVerdict~short in 2026-06, when Rent 950.00, Caf\u00e9 club "
+            "60.00 and Streaming 15.99 are due. Add 1,031.74 now.; click cmdClose; check shown=");
     }
     void scripts()
     {
@@ -151,6 +191,53 @@ private slots:
         w.show();
         const QStringList failed = tu::Run(*f, script);
         QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
+    }
+
+    // Pointing at a bar tells its month; a click shows that month as the navigation buttons
+    // would: the figures, the due list, the green marker and the buttons.
+    void chartBars_data()
+    {
+        QTest::addColumn<int>("bar");
+        QTest::addColumn<QString>("tip"); // its first line
+        QTest::addColumn<QString>("due"); // the due list's caption and rows, then the buttons
+        QTest::newRow("a year ahead") << 12
+                                      << "2027-06: the pot must hold 3,413.63 after 1,025.99 of "
+                                         "payments due"
+                                      << "Payments due in 2027-06 1,025.99 3 on on on on on";
+        QTest::newRow("the last") << 120
+                                  << "2036-06: the pot must hold 2,213.63 after 1,025.99 of "
+                                     "payments due"
+                                  << "Payments due in 2036-06 1,025.99 3 on on on off off";
+        QTest::newRow("back to now") << 0
+                                     << "2026-06: the pot must hold 2,213.63 after 1,025.99 of "
+                                        "payments due"
+                                     << "Payments due in 2026-06 1,025.99 3 off off off on on";
+    }
+    void chartBars()
+    {
+        QFETCH(int, bar);
+        QFETCH(QString, tip);
+        QFETCH(QString, due);
+        QVERIFY(f->open(QByteArray(kSample).replace("/", "\r\n")));
+        MainWindow w(*f->app);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.picGraph, Qt::LeftButton, {}, BarPoint(w.picGraph, 5));
+        QCOMPARE(w.labE->text(), "Payments due in 2026-11");
+        QTest::mouseMove(w.picGraph, BarPoint(w.picGraph, bar));
+        QTRY_COMPARE_WITH_TIMEOUT(QToolTip::text(), tip + "\n" + w.picGraph->plan().toolTip, 5000);
+        QTest::mouseClick(w.picGraph, Qt::LeftButton, {}, BarPoint(w.picGraph, bar));
+        QStringList shown{w.labE->text(), w.lab3->text().trimmed(),
+                          QString::number(w.lstDue->count())};
+        for (const QPushButton* b : {w.cmdPrev, w.cmdPrevYr, w.cmdZero, w.cmdNext, w.cmdNextYr})
+            shown << (b->isEnabled() ? "on" : "off");
+        QCOMPARE(shown.join(' '), due);
+        const auto marker =
+            std::find_if(w.picGraph->plan().lines.begin(), w.picGraph->plan().lines.end(),
+                         [](const ChartLine& line) { return line.colour == chartcolours::Marker; });
+        QCOMPARE(marker->x1, double(bar));
+        QCOMPARE(w.labF->toolTip().section('\n', 1),
+                 "The pot never needs to hold less than 1,207.88; its lowest need is in 2028-04.");
     }
 
     // Saved (through the dialog's hook) as kestrow-report writes them; never over the data file.

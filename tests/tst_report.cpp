@@ -22,6 +22,15 @@ std::tuple<int, QByteArray, QByteArray> Report(const QStringList& args,
 const QByteArray kTwoYearly =
     "Insurance|Sub|2026-06-01|1,200.00|12\r\nTax|Sub|2026-12-01|1200|12\r\n";
 
+// The README's sample: on 2026-06-15 the pot needs 2,031.74, its need beyond the 1,207.88
+// freed is 0 first in 2028-04, and 1,543.865 is set aside a month.
+const QByteArray kSample =
+    "Car insurance|Sub|2026-03-01|1,234.50|12\r\nRent|Sub|2026-06-01|950.00|1\r\n"
+    "Streaming|Sub|2026-06-12|15.99|1\r\nGym|Mem|2026-01-15|420.00|12\r\n"
+    "Holiday|SG|2027-07-01|2,400.00|24\r\nWater|Sub|2026-08-01|90.00|3\r\n"
+    "Property tax|Sub|2026-10-01|1,800.00|6\r\nCaf\xc3\xa9 club|Mem|"
+    "2026-06-20|60.00|6\r\n";
+
 } // namespace
 
 class TestReport : public QObject
@@ -76,6 +85,51 @@ private slots:
                        R"("labE":"Payments due in 2027-02","labF":"Graph: $800.63 freed"})"));
     }
 
+    // The verdict closes the text report; --json adds it as figures.
+    void pot_data()
+    {
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QByteArray>("verdict");
+        QTest::addColumn<QByteArray>("json"); // keys in order
+        QTest::newRow("on track")
+            << "2,100"
+            << QByteArray("The pot holds 2,100.00 and needs 2,031.74 now: 68.26 to spare.")
+            << QByteArray(
+                   R"({"catchUpMonthly":0,"catchUpMonths":0,"difference":68.26,"holds":2100,)"
+                   R"("newMonthly":1543.865,"required":2031.74,"shortMonth":null,"topUpNow":0})");
+        // 31.74 over 22 months is 1.4427...: 1.45 a month covers it.
+        QTest::newRow("short later")
+            << "2000"
+            << QByteArray(
+                   "31.74 short. Kept as it is, the pot runs short in 2028-04, when Property tax "
+                   "1,800.00, Rent 950.00 and Streaming 15.99 are due. Set aside 1,545.32 a "
+                   "month instead of 1,543.87 for the next 22 months, through 2028-04.")
+            << QByteArray(R"({"catchUpMonthly":1.45,"catchUpMonths":22,"difference":-31.74,)"
+                          R"("holds":2000,"newMonthly":1545.315,"required":2031.74,)"
+                          R"("shortMonth":"2028-04","topUpNow":0})");
+        QTest::newRow("short now")
+            << "1000.004"
+            << QByteArray(
+                   "1,031.74 short. Kept as it is, the pot runs short in 2026-06, when Rent "
+                   "950.00, Caf\xc3\xa9 club 60.00 and Streaming 15.99 are due. Add 1,031.74 now.")
+            << QByteArray(R"({"catchUpMonthly":0,"catchUpMonths":0,"difference":-1031.74,)"
+                          R"("holds":1000,"newMonthly":1543.865,"required":2031.74,)"
+                          R"("shortMonth":"2026-06","topUpNow":1031.74})");
+    }
+    void pot()
+    {
+        QFETCH(QString, amount);
+        QFETCH(QByteArray, verdict);
+        QFETCH(QByteArray, json);
+        QVERIFY(f->write(kSample));
+        const QStringList args{"--today", "2026-06-15", "--pot", amount, f->dataPath};
+        const auto [code, out, err] = Report(args);
+        QVERIFY2(code == 0 && out.endsWith("freed\n\n" + verdict + "\n"), out.constData());
+        const QJsonObject o =
+            QJsonDocument::fromJson(std::get<1>(Report(args + QStringList{"--json"}))).object();
+        QCOMPARE(QJsonDocument(o["pot"].toObject()).toJson(QJsonDocument::Compact), json);
+    }
+
     void badInput_data()
     {
         QTest::addColumn<QStringList>("args"); // FILE: a sound data file
@@ -97,6 +151,13 @@ private slots:
         row("two exports", {"--csv", "--json", "FILE"}, "cannot be combined", 2);
         row("remind without calendar", {"--csv", "--remind", "3", "FILE"}, "only to --ics", 2);
         row("offset with calendar", {"--ics", "--offset", "2", "FILE"}, "does not apply", 2);
+        // The pot: refused in one line.
+        row("pot negative", {"--pot", "-5", "FILE"}, "--pot '-5'", 2);
+        row("pot empty", {"--pot=", "FILE"}, "--pot ''", 2);
+        row("pot not a number", {"--pot", "2,1OO", "FILE"}, "--pot '2,1OO'", 2);
+        row("pot beyond a double", {"--pot", QString(400, '9'), "FILE"}, "--pot '999", 2);
+        row("pot with offset", {"--pot", "5", "--offset", "0", "FILE"}, "--pot cannot", 2);
+        row("pot with month table", {"--csv", "--pot", "5", "FILE"}, "--pot does not", 2);
     }
     // A clear message on stderr, nothing on stdout, and the exit code of its kind.
     void badInput()
@@ -113,6 +174,8 @@ private slots:
                      err.contains(message.toUtf8()),
                  err.constData());
         QCOMPARE(status, code);
+        if (message.startsWith("--pot"))
+            QCOMPARE(err.count('\n'), 1);
     }
 
     // The report finds the data file beside it from its own path (through a link) kept as

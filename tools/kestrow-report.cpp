@@ -2,9 +2,11 @@
 // the calendar and month table exports on standard output. It reads the data file once
 // and never writes it: no lock is taken and nothing is created beside it, so it can run
 // while Kestrow itself is open. The figures come from the same Compute, MakeLabels and
-// DueLines the main window calls, and the exports from the same code its context menu uses.
+// DueLines the main window calls, the exports from the same code its context menu uses,
+// and the verdict of --pot from the same PotCheck as its "Check the pot" dialog.
 
 #include "budget/budget.h"
+#include "budget/potcheck.h"
 #include "core/datastore.h"
 #include "core/dates.h"
 #include "core/fileops.h"
@@ -236,9 +238,31 @@ struct JsonObject
     }
 };
 
+// The pot check's figures; money in dollars, as exact as the cents it was decided in.
+void PotJson(const kestrow::PotVerdict& verdict, std::string& out)
+{
+    const auto dollars = [](std::int64_t cents) { return static_cast<double>(cents) / 100.0; };
+    out += '{';
+    JsonObject pot{out, "    "};
+    pot.number("holds", dollars(verdict.holds));
+    pot.number("required", dollars(verdict.required));
+    pot.number("difference", dollars(verdict.difference));
+    if (verdict.onTrack()) {
+        pot.key("shortMonth");
+        out += "null";
+    } else {
+        pot.text("shortMonth", verdict.shortMonth);
+    }
+    pot.number("topUpNow", dollars(verdict.topUpNow));
+    pot.whole("catchUpMonths", verdict.catchUpMonths);
+    pot.number("catchUpMonthly", dollars(verdict.catchUpMonthly));
+    pot.number("newMonthly", verdict.newMonthly);
+    out += "\n  }";
+}
+
 void Json(const std::string& today, int horizon, int offset, const kestrow::BudgetFigures& figures,
           const kestrow::BudgetLabels& labels, const std::vector<std::string>& lines,
-          Output& output)
+          const kestrow::PotVerdict* pot, Output& output)
 {
     std::string& out = output.text;
     out += '{';
@@ -294,7 +318,12 @@ void Json(const std::string& today, int horizon, int offset, const kestrow::Budg
     shown.text("lab4", labels.netRequirement);
     shown.text("labE", labels.dueCaption);
     shown.text("labF", labels.chartCaption);
-    out += "\n  }\n}\n";
+    out += "\n  }";
+    if (pot != nullptr) {
+        report.key("pot");
+        PotJson(*pot, out);
+    }
+    out += "\n}\n";
 }
 
 // --- Text -------------------------------------------------------------------------------
@@ -308,7 +337,7 @@ std::string Trimmed(const std::string& figure)
 }
 
 void Text(const kestrow::BudgetLabels& labels, const std::vector<std::string>& lines,
-          Output& output)
+          const kestrow::PotVerdict* pot, Output& output)
 {
     const std::pair<const char*, std::string> rows[] = {
         {"Monthly amount required", Trimmed(labels.monthlyRequired)},
@@ -332,6 +361,8 @@ void Text(const kestrow::BudgetLabels& labels, const std::vector<std::string>& l
         output.drain();
     }
     out += "\n" + labels.chartCaption + "\n";
+    if (pot != nullptr)
+        out += "\n" + kestrow::VerdictText(*pot) + "\n";
 }
 
 } // namespace
@@ -385,7 +416,13 @@ int main(int argc, char* argv[])
     parser.addOption(icsOption);
     parser.addOption(monthsOption);
     parser.addOption(remindOption);
+    const QCommandLineOption potOption(
+        QStringLiteral("pot"),
+        QStringLiteral("Check the pot: say whether a savings pot holding <amount> now (such as "
+                       "2,100 or 2100.50) is on track, and what to set aside when it is short."),
+        QStringLiteral("amount"));
     parser.addOption(csvOption);
+    parser.addOption(potOption);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("The data file (default: the one Kestrow uses)."),
                                  QStringLiteral("[FILE]"));
@@ -415,6 +452,27 @@ int main(int argc, char* argv[])
                                          "at the current month"));
     if (!ics && (parser.isSet(monthsOption) || parser.isSet(remindOption)))
         return usageError(QStringLiteral("--months and --remind apply only to --ics"));
+    // A wrong amount is refused in one line: the check answers a question, and a script
+    // asking it reads one line back.
+    std::optional<double> pot;
+    if (parser.isSet(potOption)) {
+        if (ics || csv) {
+            Fail(QStringLiteral("--pot does not apply to --ics or --csv"));
+            return kExitUsage;
+        }
+        if (parser.isSet(offsetOption)) {
+            Fail(QStringLiteral("--pot cannot be combined with --offset: the pot is checked "
+                                "against the current month"));
+            return kExitUsage;
+        }
+        pot = kestrow::PotAmount(parser.value(potOption).toStdString());
+        if (!pot) {
+            Fail(QStringLiteral("invalid --pot '%1': give the amount the pot holds now, such "
+                                "as 2,100 or 2100.50")
+                     .arg(parser.value(potOption)));
+            return kExitUsage;
+        }
+    }
     std::optional<int> months;
     if (parser.isSet(monthsOption)) {
         months = ParseCount(parser.value(monthsOption), kestrow::kLongestCalendarRange);
@@ -526,10 +584,14 @@ int main(int argc, char* argv[])
     } else {
         const kestrow::BudgetLabels labels = kestrow::MakeLabels(figures);
         const std::vector<std::string> lines = kestrow::DueLines(figures.due);
+        std::optional<kestrow::PotVerdict> verdict;
+        if (pot)
+            verdict = kestrow::PotCheck(input).verdict(*pot);
+        const kestrow::PotVerdict* checked = verdict ? &*verdict : nullptr;
         if (json)
-            Json(today, horizon, *offset, figures, labels, lines, out);
+            Json(today, horizon, *offset, figures, labels, lines, checked, out);
         else
-            Text(labels, lines, out);
+            Text(labels, lines, checked, out);
     }
     if (!out.finish()) {
         Fail(QStringLiteral("cannot write the %1: %2")

@@ -4,6 +4,7 @@
 // does, in a temporary folder of its own; message boxes are recorded, never shown.
 #include "app/appstate.h"
 #include "app/startup.h"
+#include "budget/potcheck.h"
 #include "core/paths.h"
 #include "forms/addrecorddialog.h"
 #include "forms/changeamountdialog.h"
@@ -11,6 +12,7 @@
 #include "forms/entrylistdialog.h"
 #include "forms/introdialog.h"
 #include "forms/mainwindow.h"
+#include "forms/potcheckdialog.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
 #include "platform/systemdate.h"
@@ -100,6 +102,12 @@ int main(int argc, char** argv)
 
         EditRecordDialog change(state, 1, &main);
         ok = Save(&change, out, QStringLiteral("edit-record")) && ok;
+
+        const kestrow::ParsedFile parsed = kestrow::ParseText(kSample);
+        const kestrow::PotCheck check(
+            {&parsed.records, state.todayDate(), state.horizonMonths(), 0});
+        PotCheckDialog pot(check, QStringLiteral("2,000"), &main);
+        ok = Save(&pot, out, QStringLiteral("check-the-pot")) && ok;
     };
     if (!Main(state, windows)) {
         std::fprintf(stderr, "kestrow-screenshots: start-up failed: %s\n",

@@ -19,7 +19,8 @@ public:
     static constexpr std::size_t kMostBytes = std::size_t(64) << 20;
 
     // After a change has been made: takes its bytes from the store and names it ("Pay of
-    // Rent"). A new change cannot be redone over, so what was undone is forgotten.
+    // Rent"). A new change cannot be redone over, so what was undone is forgotten; nor can
+    // older changes be undone when the new one started from a file changed outside.
     void record(kestrow::DataStore& data, std::string label);
 
     bool canUndo() const { return !done_.empty(); }
@@ -30,8 +31,9 @@ public:
 
     // Puts the file back as it was before the last change (or as it was after the last
     // change undone), through the same crash-safe rewrite as every change. Refused, with
-    // nothing changed, when the file no longer holds what Kestrow last wrote to it; a
-    // failure leaves the file and the history as they were.
+    // nothing changed, when the file no longer holds what Kestrow last wrote to it; the
+    // history is then emptied, as none of it can apply to that file. Any other failure
+    // leaves the file and the history as they were.
     kestrow::Status undo(kestrow::DataStore& data);
     kestrow::Status redo(kestrow::DataStore& data);
 
@@ -42,6 +44,7 @@ private:
         kestrow::DataStore::Change change;
     };
     void trim();
+    void forget();
 
     std::deque<Entry> done_;
     std::vector<Entry> undone_;

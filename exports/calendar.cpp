@@ -62,6 +62,20 @@ std::vector<std::string> PaymentKeys(const std::vector<UsableRecord>& records)
     return keys;
 }
 
+// Text as an iCalendar TEXT value writes it: "\\", ";" and "," escaped (CalendarText has
+// already turned line breaks into blanks).
+std::string EscapedText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\' || c == ';' || c == ',')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
 struct FreeComponent
 {
     void operator()(icalcomponent* component) const { icalcomponent_free(component); }
@@ -81,6 +95,53 @@ void Add(icalcomponent* component, icalproperty* property)
     if (property == nullptr)
         throw std::bad_alloc();
     icalcomponent_add_property(component, property);
+}
+
+// A property holding `value`, or nothing when either could not be made.
+icalproperty* WithValue(icalproperty_kind kind, icalvalue* value)
+{
+    icalproperty* property = value != nullptr ? icalproperty_new(kind) : nullptr;
+    if (property == nullptr) {
+        if (value != nullptr)
+            icalvalue_free(value);
+        return nullptr;
+    }
+    icalproperty_set_value(property, value);
+    return property;
+}
+
+// A date or a time in UTC, made from its text: libical's own constructors take a year
+// after 3000 for invalid and write zeros in its place, while the text form holds every
+// year up to 9999.
+icalproperty* TimeProperty(icalproperty_kind kind, const icaltimetype& time)
+{
+    char text[32];
+    if (time.is_date) {
+        std::snprintf(text, sizeof text, "%04d%02d%02d", time.year, time.month, time.day);
+        return WithValue(kind, icalvalue_new_from_string(ICAL_DATE_VALUE, text));
+    }
+    std::snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02dZ", time.year, time.month, time.day,
+                  time.hour, time.minute, time.second);
+    return WithValue(kind, icalvalue_new_from_string(ICAL_DATETIME_VALUE, text));
+}
+
+// CATEGORIES as one category: libical takes the value for a list and writes "," and ";"
+// as they stand, which splits a type such as "a,b" in two. The text goes in escaped, as a
+// value libical writes unchanged, marked as the TEXT it is so that no VALUE parameter
+// appears.
+icalproperty* CategoryProperty(const std::string& category)
+{
+    icalproperty* property =
+        WithValue(ICAL_CATEGORIES_PROPERTY, icalvalue_new_string(EscapedText(category).c_str()));
+    if (property != nullptr) {
+        icalparameter* text = icalparameter_new_value(ICAL_VALUE_TEXT);
+        if (text == nullptr) {
+            icalproperty_free(property);
+            return nullptr;
+        }
+        icalproperty_set_parameter(property, text);
+    }
+    return property;
 }
 
 struct Payment
@@ -105,10 +166,7 @@ Payment Describe(const DueEntry& due, const UsableRecord& record, const std::str
     payment.summary = name + " " + FormatAmount(due.amount);
     payment.description = "Type: " + type + "\nSet aside each month: " +
                           FormatAmount(record.amount / record.duration);
-    // libical writes CATEGORIES as a list, "," between the items, and leaves ";" as it is,
-    // which RFC 5545 does not allow unescaped. Both separate categories here.
     payment.category = type;
-    std::replace(payment.category.begin(), payment.category.end(), ';', ',');
 
     char uid[64];
     std::snprintf(uid, sizeof uid, "kestrow-%04d%02d-%s", year, month, key.c_str());
@@ -129,17 +187,24 @@ Component Event(const Payment& payment, icaltimetype stamp, const std::optional<
     Component event = NewComponent(ICAL_VEVENT_COMPONENT);
     icalcomponent* e = event.get();
     Add(e, icalproperty_new_uid(payment.uid.c_str()));
-    Add(e, icalproperty_new_dtstamp(stamp));
-    Add(e, icalproperty_new_dtstart(payment.day));
+    Add(e, TimeProperty(ICAL_DTSTAMP_PROPERTY, stamp));
+    Add(e, TimeProperty(ICAL_DTSTART_PROPERTY, payment.day));
     // DTEND of a date is the first day after the event: a one-day event. Some applications
-    // show an event without DTEND as taking no time at all.
+    // show an event without DTEND as taking no time at all. After the last day of 9999 no
+    // date can be written, so that day lasts one day by its duration.
     icaltimetype end = payment.day;
     icaltime_adjust(&end, 1, 0, 0, 0);
-    Add(e, icalproperty_new_dtend(end));
+    if (end.year <= 9999) {
+        Add(e, TimeProperty(ICAL_DTEND_PROPERTY, end));
+    } else {
+        icaldurationtype day = icaldurationtype_null_duration();
+        day.days = 1;
+        Add(e, icalproperty_new_duration(day));
+    }
     Add(e, icalproperty_new_summary(payment.summary.c_str()));
     Add(e, icalproperty_new_description(payment.description.c_str()));
     if (!payment.category.empty())
-        Add(e, icalproperty_new_categories(payment.category.c_str()));
+        Add(e, CategoryProperty(payment.category));
     // A payment does not take up the day: it must not show the user as busy.
     Add(e, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
     if (remind) {

@@ -126,6 +126,13 @@ AddRecordDialog::AddRecordDialog(AppState& state, QWidget* parent) : QDialog(par
         connect(box, &QLineEdit::textEdited, this,
                 [this, i](const QString& text) { txtIn_Edited(i, text); });
     }
+    // An amount of millions is wider than its box: the box grows to the right, where the
+    // form is empty, rather than showing only the last digits.
+    QLineEdit* amount = txtIn[3];
+    connect(amount, &QLineEdit::textChanged, this, [this, amount] {
+        platform::FitBoxWidth(amount, platform::Twips(kBoxLayout[3].boxWidth),
+                              width() - amount->x() - platform::Twips(60));
+    });
 
     cmdUseIt = new QPushButton(QStringLiteral("Use this entry"), this);
     cmdUseIt->setObjectName(QStringLiteral("cmdUseIt"));

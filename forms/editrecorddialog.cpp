@@ -75,6 +75,13 @@ EditRecordDialog::EditRecordDialog(AppState& state, std::int32_t recordNumber, Q
         Label[i]->setBuddy(txtIn[i]);
         txtIn[i]->installEventFilter(this);
     }
+    // An amount of millions is wider than its box: the box grows to the right, where the
+    // form is empty, rather than showing only the last digits.
+    QLineEdit* amount = txtIn[kAmount];
+    connect(amount, &QLineEdit::textChanged, this, [this, amount] {
+        platform::FitBoxWidth(amount, platform::Twips(kBoxLayout[kAmount].width),
+                              width() - amount->x() - platform::Twips(60));
+    });
     Label[kBoxes] = new QLabel(QStringLiteral("(in months)"), this);
     Label[kBoxes]->setObjectName(QStringLiteral("Label6"));
     platform::Place(Label[kBoxes], 1860, 1275, 855, 255);

@@ -125,7 +125,7 @@ EntryListDialog::EntryListDialog(AppState& state, QWidget* parent) : QDialog(par
     connect(cmdDone, &QPushButton::clicked, this, &EntryListDialog::cmdDone_Click);
 
     // Undo and redo: the keys, and a context menu of the list.
-    auto* undo = new UndoActions(state_, this, [this] { Form_Load(); });
+    auto* undo = new UndoActions(state_, this, [this] { afterChange(); });
     lstDisplay->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lstDisplay, &QWidget::customContextMenuRequested, this, [this, undo](QPoint pos) {
         auto* menu = new QMenu(this);
@@ -225,9 +225,23 @@ void EntryListDialog::cmdDelete_Click()
                                     : "Delete of " + std::to_string(numbers.size()) + " entries");
     }
     ReportStatus(this, deleted);
-    if (!ShowIntroductionIfEmpty(state_, this))
+    afterChange();
+}
+
+void EntryListDialog::afterChange()
+{
+    switch (ShowIntroductionIfEmpty(state_, this)) {
+    case Introduction::Ending:
         return;
-    Form_Load();
+    case Introduction::Restored:
+        // Undone on the introduction screen: back to the main window, as before the change.
+        accept();
+        return;
+    case Introduction::NotShown:
+    case Introduction::Continued:
+        Form_Load();
+        return;
+    }
 }
 
 void EntryListDialog::cmdPrint_Click()

@@ -48,6 +48,8 @@ private:
     void cmdDone_Click();
 
     int chosenOrder() const;
+    // After the file changed: the introduction screen when it is empty, then the list again.
+    void afterChange();
 
     AppState& state_;
     std::vector<std::string> lines_; // the data file's lines as the list shows them

@@ -2,6 +2,7 @@
 
 #include "app/appstate.h"
 #include "forms/addrecorddialog.h"
+#include "forms/undoactions.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
 #include "platform/version.h"
@@ -130,6 +131,12 @@ IntroDialog::IntroDialog(AppState& state, QWidget* parent) : QDialog(parent), st
     setTabOrder(cmdContinue, cmdQuit);
     connect(cmdContinue, &QPushButton::clicked, this, &IntroDialog::cmdContinue_Click);
     connect(cmdQuit, &QPushButton::clicked, this, &IntroDialog::cmdQuit_Click);
+    // Ctrl+Z here takes back what emptied the file; with payments again there is nothing
+    // to introduce, and the window that showed this screen takes over.
+    new UndoActions(state_, this, [this] {
+        if (state_.hasData() && state_.data().length() > 0)
+            done(Restored);
+    });
 
     Form_Load();
     cmdContinue->setFocus();

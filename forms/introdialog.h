@@ -2,6 +2,7 @@
 // The introduction screen, shown while the data file holds no payment: at start-up and
 // after the entry list has deleted every entry. "Continue" leads to the add-record form;
 // "Exit" ends the program and removes the data file (after asking, when it holds data).
+// Undo works here as in every window, so deleting every entry can be taken back.
 
 #include <QDialog>
 #include <QIcon>
@@ -18,6 +19,9 @@ class IntroDialog : public QDialog
     Q_OBJECT
 public:
     explicit IntroDialog(AppState& state, QWidget* parent = nullptr);
+
+    // The result of exec() when Ctrl+Z (or redo) gave the data file its payments back.
+    static constexpr int Restored = 2;
 
     QLabel* labName = nullptr;
     QLabel* imgIcon = nullptr;

@@ -90,6 +90,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     for (std::size_t i = 0; i < figures.size(); ++i) {
         figures[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         captions_[i]->setBuddy(figures[i]);
+        figureHomes_[i] = figures[i]->geometry();
     }
 
     cmdPrev = button("cmdPrev", QStringLiteral("Prev Mon"), 120, 1800, 855, 315,
@@ -158,6 +159,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     // list reports the position in its viewport.
     lstDue->setContextMenuPolicy(Qt::CustomContextMenu);
     undoActions_ = new UndoActions(state_, this, [this] {
+        if (ShowIntroductionIfEmpty(state_, this) == Introduction::Ending)
+            return;
         lstDue->clear();
         Form_Load();
     });
@@ -262,6 +265,15 @@ void MainWindow::Form_Load()
     lab2->setText(QString::fromStdString(labels.totalThisMonth));
     lab3->setText(QString::fromStdString(labels.billsDue));
     lab4->setText(QString::fromStdString(labels.netRequirement));
+    // A figure of millions is wider than the room laid out for it; it takes the room its
+    // caption leaves free, then a smaller font, rather than losing its first digits.
+    for (std::size_t i = 0; i < captions_.size(); ++i) {
+        const QLabel* caption = captions_[i];
+        const int captionEnd =
+            caption->x() + caption->fontMetrics().horizontalAdvance(caption->text());
+        platform::FitFigure(qobject_cast<QLabel*>(caption->buddy()), figureHomes_[i],
+                            captionEnd + platform::Twips(105));
+    }
 
     // A screen reader reads each figure with its caption and without the trailing blank,
     // and hears the month and the figures again after every change the user makes. The

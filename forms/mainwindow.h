@@ -7,6 +7,7 @@
 // context menu; that menu, the figures' and Ctrl+K check the pot against what it holds.
 // A click on a bar of the chart displays its month, as the navigation buttons would.
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -84,7 +85,8 @@ private:
     void changeSelected(bool pay);
 
     AppState& state_;
-    std::array<QLabel*, 4> captions_{}; // labA to labD, each the buddy label of its figure
+    std::array<QLabel*, 4> captions_{};  // labA to labD, each the buddy label of its figure
+    std::array<QRect, 4> figureHomes_{}; // where lab1 to lab4 stand for an ordinary figure
     platform::Announcer* announcer_ = nullptr;
     std::int16_t monthOffset_ = 0;
     std::vector<double> monthTotals_; // the money to hold at month offsets 0 to the horizon

@@ -75,16 +75,18 @@ void UndoActions::step(bool undo)
     if (!status.message.empty())
         platform::ShowError(window_, QString::fromStdString(status.message));
     update();
-    if (platform::ProgramEnding() || !ShowIntroductionIfEmpty(state_, window_))
+    if (platform::ProgramEnding())
         return;
     refresh_();
 }
 
-bool ShowIntroductionIfEmpty(AppState& state, QWidget* parent)
+Introduction ShowIntroductionIfEmpty(AppState& state, QWidget* parent)
 {
-    if (state.hasData() && state.data().length() == 0) {
-        IntroDialog dialog(state, parent);
-        dialog.exec();
-    }
-    return !platform::ProgramEnding();
+    if (!state.hasData() || state.data().length() != 0)
+        return Introduction::NotShown;
+    IntroDialog dialog(state, parent);
+    const int result = dialog.exec();
+    if (platform::ProgramEnding())
+        return Introduction::Ending;
+    return result == IntroDialog::Restored ? Introduction::Restored : Introduction::Continued;
 }

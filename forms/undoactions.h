@@ -16,7 +16,7 @@ class UndoActions : public QObject
     Q_OBJECT
 public:
     // `refresh` rebuilds the window from the data file once the file has changed (or has
-    // been read again).
+    // been read again); a window that may then find the file empty shows the introduction.
     UndoActions(AppState& state, QWidget* window, std::function<void()> refresh);
 
     // Puts "Undo ..." and "Redo ..." at the top of `menu`, up to date.
@@ -33,6 +33,8 @@ private:
     QAction* redo_;
 };
 
-// Shows the introduction screen when the data file holds no payment, as after deleting the
-// last one. False when the user ended the program there.
-bool ShowIntroductionIfEmpty(AppState& state, QWidget* parent);
+// What the introduction screen, shown when the data file holds no payment (as after deleting
+// the last one), led to: nothing shown; left through "Continue"; left by an undo or redo
+// that gave the file its payments back; the end of the program.
+enum class Introduction { NotShown, Continued, Restored, Ending };
+Introduction ShowIntroductionIfEmpty(AppState& state, QWidget* parent);

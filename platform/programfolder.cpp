@@ -39,6 +39,19 @@ bool makeFolders(const std::string& path)
     return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
 }
 
+bool exists(const std::string& path)
+{
+    struct stat st = {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool isProgram(const std::string& path)
+{
+    struct stat st = {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
 // $XDG_DATA_HOME/Kestrow, or ~/.local/share/Kestrow, as bytes.
 std::string perUserFolder()
 {
@@ -53,6 +66,22 @@ std::string perUserFolder()
     if (home.empty())
         return {};
     return home + "/.local/share/Kestrow";
+}
+
+std::string dataFolderOf(const std::string& own)
+{
+    // A program installed among the system's commands (a package puts it in /usr/bin)
+    // must not drop its data there, even when run by root, who can write anywhere.
+    const bool systemFolder = startsWith(own, "/usr/") || own == "/bin";
+    // Anything at the name counts, a link that leads nowhere included: start-up then says
+    // what is wrong with it rather than quietly using another file.
+    if (exists(kestrow::PathIn(own, kestrow::kDataFileName)) ||
+        (!systemFolder && ::access(own.c_str(), W_OK | X_OK) == 0))
+        return own;
+    const std::string perUser = perUserFolder();
+    if (perUser.empty() || !makeFolders(perUser))
+        return {};
+    return perUser;
 }
 
 } // namespace
@@ -72,22 +101,23 @@ std::string ProgramFolder()
 
 std::string DataFolder()
 {
-    const std::string own = ProgramFolder();
     if (!testFolder().empty())
-        return own;
-    // A program installed among the system's commands (a package puts it in /usr/bin)
-    // must not drop its data there, even when run by root, who can write anywhere.
-    const bool systemFolder = startsWith(own, "/usr/") || own == "/bin";
-    // Anything at the name counts, a link that leads nowhere included: start-up then says
-    // what is wrong with it rather than quietly using another file.
-    struct stat st = {};
-    if (::lstat(kestrow::PathIn(own, kestrow::kDataFileName).c_str(), &st) == 0 ||
-        (!systemFolder && ::access(own.c_str(), W_OK | X_OK) == 0))
-        return own;
-    const std::string perUser = perUserFolder();
-    if (perUser.empty() || !makeFolders(perUser))
-        return {};
-    return perUser;
+        return testFolder();
+    return dataFolderOf(ProgramFolder());
+}
+
+std::string CompanionDataFolder()
+{
+    if (!testFolder().empty())
+        return testFolder();
+    const std::string own = ProgramFolder();
+    // A data file or the program beside the tool settles it (installed, both live in one
+    // folder); otherwise the program one folder up is the one `make run` starts.
+    const std::string above = kestrow::FolderOf(own);
+    if (!exists(kestrow::PathIn(own, kestrow::kDataFileName)) && !isProgram(own + "/kestrow") &&
+        isProgram(above + "/kestrow"))
+        return dataFolderOf(above);
+    return dataFolderOf(own);
 }
 
 QString ShownPath(const std::string& path)

@@ -15,6 +15,10 @@ std::string ProgramFolder();
 // data folder (~/.local/share/Kestrow), created when needed. Empty when neither can be
 // used.
 std::string DataFolder();
+// The same choice for a tool that comes with Kestrow (kestrow-report): made from the folder
+// of the Kestrow program it belongs to, which is the tool's own folder, except in the build
+// tree, where the tools are built one folder below the program (build/tools/).
+std::string CompanionDataFolder();
 
 // A path as a message shows it.
 QString ShownPath(const std::string& path);

@@ -22,7 +22,7 @@ TODAY = "2026-06-15"
 # separators, one too long for a line, the same payment twice, and a broken line (9).
 PAYMENTS = "\n".join([
     "Rent|Hou|2026-06-01|950.00|1", "Gym|Mem|2026-01-31|40.00|1",
-    "Café club|Mem|2026-08-15|60.00|6", "Tom, Anna & Co; yearly|Gft|2026-12-24|1,300.00|12",
+    "Café club|Mem|2026-08-15|60.00|6", "Tom, Anna & Co; yearly|G,;|2026-12-24|1,300.00|12",
     "Back\\slash: Jährliche Gebäudeversicherung für das Ferienhaus am Schwäbischen Meer"
     "|Ins|2027-02-28|2,400.00|24", "Water|Uti|2026-07-10|120.00|3",
     "Water|Uti|2026-07-10|120.00|3"]).encode().split(b"\n") + [
@@ -74,6 +74,7 @@ class Exports(unittest.TestCase):
         self.assertTrue(any(line.startswith(b" ") for line in lines), "nothing was folded")
         unfolded = raw.replace(b"\r\n ", b"")
         self.assertIn(b"SUMMARY:Tom\\, Anna & Co\\; yearly 1\\,300.00\r\n", unfolded)
+        self.assertIn(b"CATEGORIES:G\\,\\;\r\n", unfolded)  # one category, not a list
         self.assertIn(b"SUMMARY:Back\\\\slash: J\xc3\xa4hrliche", unfolded)
         self.assertIn(b"\\nSet aside each month: ", unfolded)
 
@@ -89,8 +90,9 @@ class Exports(unittest.TestCase):
             self.assertEqual(event["DTSTAMP"].dt.utcoffset(), timedelta(0))
             alarms = [(str(a["ACTION"]), a["TRIGGER"].dt) for a in event.walk("VALARM")]
             self.assertEqual(alarms, [("DISPLAY", timedelta(days=-3))])
+            # This reader splits a category at escaped commas too.
             found.setdefault(start.strftime("%Y-%m"), []).append(
-                (start, str(event["SUMMARY"]), event["CATEGORIES"].cats[0]))
+                (start, str(event["SUMMARY"]), ",".join(event["CATEGORIES"].cats)))
             uids.append(str(event["UID"]))
         self.assertEqual(len(set(uids)), len(uids))
 
@@ -106,6 +108,10 @@ class Exports(unittest.TestCase):
             return {(str(e["UID"]), e["DTSTART"].dt, str(e["SUMMARY"])) for e in parsed.walk("VEVENT")}
 
         june, july = events(TODAY, "13"), events("2026-07-20", "12")
+        self.assertIn(b"\r\nDTSTART;VALUE=DATE:30010601\r\n",  # past the year 3000 too
+                      run("--ics", "--today", "3001-06-01", "--months", "0", self.data).stdout)
+        self.assertIn(b"\r\nDTSTART;VALUE=DATE:99991231\r\nDURATION:P1D\r\n",  # no later DTEND
+                      run("--ics", "--today", "9999-12-01", "--months", "0", self.data).stdout)
         in_both = lambda found: {e for e in found if date(2026, 7, 1) <= e[1] < date(2027, 8, 1)}
         self.assertEqual(in_both(june), july)
         self.assertGreater(len(july), 24)

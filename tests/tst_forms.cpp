@@ -1,9 +1,11 @@
 // The forms as a user drives them (see tu::Run): one table through both record forms; the add
-// form's checks per key; the edit form, introduction and change-amount dialog; their walks.
+// form's checks per key; the edit form, introduction and change-amount dialog; their walks;
+// texts and amounts read whole.
 #include "forms/addrecorddialog.h"
 #include "forms/changeamountdialog.h"
 #include "forms/editrecorddialog.h"
 #include "forms/introdialog.h"
+#include "forms/mainwindow.h"
 #include "testutil.h"
 
 class TestForms : public QObject
@@ -183,13 +185,7 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QString, closed);
         QVERIFY(f->open(file.replace("/", "\r\n")));
-        const QStringList arg = form.split(' ');
-        const std::unique_ptr<QDialog> d(
-            arg[0] == "frmAdd"      ? static_cast<QDialog*>(new AddRecordDialog(*f->app))
-            : arg[0] == "frmChange" ? new EditRecordDialog(*f->app, arg[1].toInt())
-            : arg[0] == "frmIntro"
-                ? static_cast<QDialog*>(new IntroDialog(*f->app))
-                : new ChangeAmountDialog("Rent", arg[1].toInt(), arg[2].toDouble()));
+        const std::unique_ptr<QDialog> d(qobject_cast<QDialog*>(open(form)));
         const QStringList failed = tu::Run(*f, script, [&] { d->exec(); });
         QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
         const auto* dollar = qobject_cast<ChangeAmountDialog*>(d.get());
@@ -198,22 +194,73 @@ private slots:
                  closed);
     }
 
-    // The introduction and the change-amount question read whole in any font; the icon drawn.
+    // Texts read whole in any font: the introduction and the change-amount question, and the
+    // largest figures and amounts in the main window and both record forms. The icon is drawn.
+    void textsFit_data()
+    {
+        QTest::addColumn<QString>("form"); // as in scripts
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("controls"); // whose texts must fit
+        QTest::newRow("introduction")
+            << "frmIntro" << QByteArray() << "" << QStringList{"labA", "labB", "imgIcon"};
+        QTest::newRow("change amount")
+            << "frmChangeDollar 12 1234.5" << QByteArray() << "" << QStringList{"labA"};
+        QTest::newRow("main window")
+            << "frmMain" << QByteArray("Top|SG|2026-06-01|999,999,999.99|1")
+            << "check lab1=999,999,999.99; check lab3=999,999,999.99"
+            << QStringList{"lab1", "lab2", "lab3", "lab4"};
+        const QString amount = "type txtIn(3) 9999999.99; key Tab; check txtIn(3)=9,999,999.99";
+        QTest::newRow("add form") << "frmAdd" << QByteArray() << amount << QStringList{"txtIn(3)"};
+        QTest::newRow("edit form")
+            << "frmChange 1" << QByteArray("Boat|SG|d|1|12") << amount << QStringList{"txtIn(3)"};
+    }
     void textsFit()
     {
-        IntroDialog intro(*f->app);
-        ChangeAmountDialog dollar("Rent", 12, 1234.5);
-        const std::pair<QWidget*, const char*> texts[] = {
-            {&intro, "labA"}, {&intro, "labB"}, {&dollar, "labA"}};
-        for (const auto& [window, name] : texts) {
-            const auto* label = tu::Find<QLabel>(window, name);
-            const int wrap = label->wordWrap() ? Qt::TextWordWrap : 0;
-            const QRect needed = label->fontMetrics().boundingRect(
-                QRect(0, 0, label->width(), 100000), int(label->alignment()) | wrap, label->text());
-            QVERIFY2(label->rect().contains(needed) && label->text().size() > 50, name);
+        QFETCH(QString, form);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, script);
+        QFETCH(QStringList, controls);
+        QVERIFY(f->open(file));
+        const std::unique_ptr<QWidget> w(open(form));
+        w->show();
+        const QStringList failed = tu::Run(*f, script);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
+        for (const QString& name : controls) {
+            const QWidget* c = tu::Find(w.get(), name);
+            const auto* label = qobject_cast<const QLabel*>(c);
+            if (label && !label->pixmap().isNull()) {
+                const QImage icon = label->pixmap().toImage();
+                QVERIFY(icon.pixelColor(icon.rect().center()).alpha() > 0);
+                continue;
+            }
+            const QString text = label ? label->text() : qobject_cast<const QLineEdit*>(c)->text();
+            const QRect room = c->contentsRect();
+            const int wrap = label && label->wordWrap() ? Qt::TextWordWrap : 0;
+            const QRect wrapped =
+                c->fontMetrics().boundingRect(QRect(0, 0, room.width(), 100000), wrap, text);
+            const int width = wrap ? wrapped.width() : c->fontMetrics().horizontalAdvance(text);
+            QVERIFY2(!text.trimmed().isEmpty() && width <= room.width() &&
+                         wrapped.height() <= room.height(),
+                     qPrintable(name + " cannot show " + text));
         }
-        const QImage icon = tu::Find<QLabel>(&intro, "imgIcon")->pixmap().toImage();
-        QVERIFY(icon.pixelColor(icon.rect().center()).alpha() > 0);
+    }
+
+private:
+    // The window a row names: "frmAdd", "frmChange N", "frmIntro", "frmMain" or
+    // "frmChangeDollar MONTHS AMOUNT".
+    QWidget* open(const QString& form)
+    {
+        const QStringList arg = form.split(' ');
+        if (arg[0] == "frmAdd")
+            return new AddRecordDialog(*f->app);
+        if (arg[0] == "frmChange")
+            return new EditRecordDialog(*f->app, arg[1].toInt());
+        if (arg[0] == "frmIntro")
+            return new IntroDialog(*f->app);
+        if (arg[0] == "frmMain")
+            return new MainWindow(*f->app);
+        return new ChangeAmountDialog("Rent", arg[1].toInt(), arg[2].toDouble());
     }
 };
 

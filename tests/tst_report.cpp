@@ -139,6 +139,8 @@ private slots:
                             int code) { QTest::newRow(name) << args << QString(message) << code; };
         row("missing file", {"MISSING"}, "No such file or directory", 1);
         row("a folder", {"DIR"}, "Is a directory", 1);
+        // In one line, not a warning for each of its lines.
+        row("no line a payment", {"--ics", "NOISE"}, "is not a Kestrow data file", 1);
         for (const char* today : {"2026-02-30", "yesterday"})
             row(today, {"--today", today, "FILE"}, "--today", 2);
         row("offset beyond the horizon", {"--offset", "121", "FILE"}, "0 to 120", 2);
@@ -169,16 +171,21 @@ private slots:
         args.replaceInStrings("FILE", f->dataPath)
             .replaceInStrings("MISSING", f->dir.filePath("x"));
         args.replaceInStrings("DIR", f->dir.path());
+        QByteArray noise; // bytes of every value, many lines of them
+        for (int i = 0; i < 30000; ++i)
+            noise += char(i * 7919 % 251);
+        QVERIFY(tu::WriteFile(f->dir.filePath("noise"), noise));
+        args.replaceInStrings("NOISE", f->dir.filePath("noise"));
         const auto [status, out, err] = Report(args);
         QVERIFY2(out.isEmpty() && err.startsWith("kestrow-report: ") &&
-                     err.contains(message.toUtf8()),
+                     err.contains(message.toUtf8()) && err.count('\n') <= 2,
                  err.constData());
         QCOMPARE(status, code);
         if (message.startsWith("--pot"))
             QCOMPARE(err.count('\n'), 1);
     }
 
-    // The report finds the data file beside it from its own path (through a link) kept as
+    // The report finds the data file Kestrow uses from its own path (through a link) kept as
     // bytes: decoded, a folder name that is not UTF-8 would lead it elsewhere.
     void reportFindsTheFileBesideIt()
     {
@@ -190,6 +197,16 @@ private slots:
         QCOMPARE(::symlink((folder + "/kestrow-report").c_str(), qPrintable(link)), 0);
         const auto [code, out, err] = Report({"--today", "2026-06-15"}, link);
         QVERIFY(code == 0 && out.contains("Insurance"));
+
+        // In the build tree the report is built in tools/, below the program and its data.
+        const QString build = f->dir.filePath("build");
+        QVERIFY(QDir().mkpath(build + "/tools") &&
+                tu::WriteFile(build + "/Kestrow.txt", kTwoYearly));
+        QVERIFY(QFile::copy(KESTROW_REPORT, build + "/tools/kestrow-report") &&
+                QFile::copy(KESTROW_REPORT, build + "/kestrow"));
+        const auto [built, builtOut, builtErr] =
+            Report({"--today", "2026-06-15"}, build + "/tools/kestrow-report");
+        QVERIFY2(built == 0 && builtOut.contains("Insurance"), builtErr.constData());
     }
 
     // `make clean` keeps the payments `make run` keeps in the build folder, not an empty file.

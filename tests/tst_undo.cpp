@@ -92,21 +92,33 @@ private slots:
         QCOMPARE(f->bytes(), after);
     }
 
-    // In the entry list: its keys and its context menu, and a file emptied and filled again,
-    // with the introduction screen in between as after any Delete of the last one.
-    void entryListAndEmptyFile()
+    // Deleting every entry brings the introduction screen; Ctrl+Z there, or in the emptied
+    // list after it (with its context menu), gives the file back.
+    void emptiedFile_data()
     {
-        QCOMPARE(run("click cmdEdit; row lstDisplay 0; key Ctrl+A; click cmdDelete; check "
-                     "front=frmIntro;"
-                     "click cmdContinue; click cmdCancel; check file=; key Ctrl+Z;"
-                     "menu lstDisplay; check mnuEntries=Undo (off)/Redo Delete of 4 entries/;"
-                     "key Esc; click cmdDone; check lstDue~Tom & Co"),
-                 "");
+        QTest::addColumn<QString>("script");
+        const QString deleteAll = "click cmdEdit; row lstDisplay 0; key Ctrl+A; click cmdDelete;"
+                                  "check front=frmIntro;";
+        QTest::newRow("on the introduction")
+            << deleteAll + "key Ctrl+Z; check front=frmMain; check lstDue~Tom & Co";
+        QTest::newRow("on the introduction, reached by redo")
+            << deleteAll + "key Ctrl+Z; key Ctrl+Shift+Z; check front=frmIntro; key Ctrl+Z;"
+                           "check front=frmMain; check lstDue~Tom & Co";
+        QTest::newRow("in the entry list")
+            << deleteAll + "click cmdContinue; click cmdCancel; check file=; key Ctrl+Z;"
+                           "menu lstDisplay; check mnuEntries=Undo (off)/Redo Delete of 4 "
+                           "entries/; key Esc; click cmdDone; check lstDue~Tom & Co";
+    }
+    void emptiedFile()
+    {
+        QFETCH(QString, script);
+        QCOMPARE(run(script), "");
         QCOMPARE(f->bytes(), kFile);
     }
 
     // A failed rename leaves the file as it was and the undo there to try again; an edit
-    // made in a text editor since makes undo refuse, naming the file, and change nothing.
+    // made in a text editor since makes undo refuse, naming the file, change nothing and
+    // leave nothing to undo.
     void failedThenRefused()
     {
         QCOMPARE(run("row lstDue 3; click cmdStep"), "");
@@ -121,6 +133,16 @@ private slots:
                      f->dataPath),
                  "");
         QCOMPARE(f->bytes(), stepped + "Bus|Sub|2026-07-01|40|1\r\n");
+        // Nothing older can apply to the file now, nor once a change is made over a file
+        // changed outside since (its Step refused, the next one made).
+        QCOMPARE(run("menu lstDue; check mnuExport~Undo (off)/Redo (off)/; key Esc;"
+                     "row lstDue 0; click cmdStep"),
+                 "");
+        QCOMPARE(run("save " + f->bytes().replace("\r\n", "/") +
+                     "Tax|S|2026-08-01|5|1/; row lstDue 0; click cmdStep; row lstDue 0;"
+                     "click cmdStep; key Ctrl+Z; menu lstDue;"
+                     "check mnuExport~Undo (off)/Redo Step of Rent/; key Esc"),
+                 "");
     }
 };
 

@@ -523,7 +523,7 @@ int main(int argc, char* argv[])
     if (!positional.isEmpty()) {
         path = ArgumentBytes(argc, argv, positional.front());
     } else {
-        const std::string folder = platform::DataFolder();
+        const std::string folder = platform::CompanionDataFolder();
         if (folder.empty()) {
             Fail(QStringLiteral("cannot find Kestrow's data folder; give the data file"));
             return kExitFile;
@@ -540,6 +540,14 @@ int main(int argc, char* argv[])
     }
 
     const kestrow::ParsedFile parsed = kestrow::ParseText(*contents);
+    // Not one payment in a file that holds more than line ends: another kind of file was
+    // given, and a report of zeros (with a warning for each of its lines) would pass for
+    // an empty plan.
+    if (parsed.records.empty() && contents->find_first_not_of(" \t\r\n") != std::string::npos) {
+        Fail(QStringLiteral("%1 is not a Kestrow data file: no line of it is a valid payment")
+                 .arg(shownPath));
+        return kExitFile;
+    }
     for (const auto line : parsed.unusableLines) {
         Fail(QStringLiteral("%1: line %2 is not a valid payment and is left out")
                  .arg(shownPath)

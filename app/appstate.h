@@ -42,9 +42,10 @@ public:
     // Opens the data file with its scratch file beside it (start-up, and tests), both
     // paths the system's bytes.
     kestrow::Status openData(const std::string& dataFile, const std::string& tempFile);
-    // The system calls the data file goes through from the next openData on; tests put
-    // faults in them.
+    // The system calls the data file goes through from the next openData on, and the
+    // exports at once; tests put faults in them.
     void useFileOps(kestrow::FileOps& ops) { ops_ = &ops; }
+    kestrow::FileOps& fileOps() { return *ops_; }
     bool hasData() const { return data_ != nullptr && data_->isOpen(); }
     kestrow::DataStore& data() { return *data_; }
     const kestrow::DataStore& data() const { return *data_; }

@@ -24,17 +24,10 @@ void UndoHistory::record(kestrow::DataStore& data, std::string label)
     // A change made over a file that was changed outside Kestrow meanwhile (and read again)
     // breaks the chain: the older changes could never be undone over it.
     if (!done_.empty() && done_.back().change.after != change->before)
-        forget();
+        clear();
     bytes_ += SizeOf(*change);
     done_.push_back({std::move(label), std::move(*change)});
     trim();
-}
-
-void UndoHistory::forget()
-{
-    done_.clear();
-    undone_.clear();
-    bytes_ = 0;
 }
 
 void UndoHistory::trim()
@@ -45,17 +38,25 @@ void UndoHistory::trim()
     }
 }
 
-kestrow::Status UndoHistory::undo(kestrow::DataStore& data)
+void UndoHistory::clear()
+{
+    done_.clear();
+    undone_.clear();
+    bytes_ = 0;
+}
+
+kestrow::Status UndoHistory::undo(kestrow::DataStore& data, kestrow::IfRemoved ifRemoved)
 {
     if (!canUndo())
         return kestrow::Status::success();
     Entry& entry = done_.back();
-    kestrow::Status status = data.replaceContents(entry.change.after, entry.change.before);
+    kestrow::Status status =
+        data.replaceContents(entry.change.after, entry.change.before, ifRemoved);
     if (status.changedOutside()) {
         status.message = kestrow::notices::NotUndone(data.dataFile(), "undo " + entry.label);
         // The file now holds what someone else wrote: no change of the history can apply
         // to it again, so none stays on offer.
-        forget();
+        clear();
         return status;
     }
     if (status) {
@@ -65,17 +66,18 @@ kestrow::Status UndoHistory::undo(kestrow::DataStore& data)
     return status;
 }
 
-kestrow::Status UndoHistory::redo(kestrow::DataStore& data)
+kestrow::Status UndoHistory::redo(kestrow::DataStore& data, kestrow::IfRemoved ifRemoved)
 {
     if (!canRedo())
         return kestrow::Status::success();
     Entry& entry = undone_.back();
-    kestrow::Status status = data.replaceContents(entry.change.before, entry.change.after);
+    kestrow::Status status =
+        data.replaceContents(entry.change.before, entry.change.after, ifRemoved);
     if (status.changedOutside()) {
         status.message = kestrow::notices::NotUndone(data.dataFile(), "redo " + entry.label);
         // The file now holds what someone else wrote: no change of the history can apply
         // to it again, so none stays on offer.
-        forget();
+        clear();
         return status;
     }
     if (status) {

@@ -33,9 +33,15 @@ public:
     // change undone), through the same crash-safe rewrite as every change. Refused, with
     // nothing changed, when the file no longer holds what Kestrow last wrote to it; the
     // history is then emptied, as none of it can apply to that file. Any other failure
-    // leaves the file and the history as they were.
-    kestrow::Status undo(kestrow::DataStore& data);
-    kestrow::Status redo(kestrow::DataStore& data);
+    // leaves the file and the history as they were. A file removed outside Kestrow is
+    // treated as by every change (kestrow::IfRemoved).
+    kestrow::Status undo(kestrow::DataStore& data,
+                         kestrow::IfRemoved ifRemoved = kestrow::IfRemoved::Refuse);
+    kestrow::Status redo(kestrow::DataStore& data,
+                         kestrow::IfRemoved ifRemoved = kestrow::IfRemoved::Refuse);
+    // Forgets every change: the file they were made to is gone, or holds what someone else
+    // wrote.
+    void clear();
 
 private:
     struct Entry
@@ -44,7 +50,6 @@ private:
         kestrow::DataStore::Change change;
     };
     void trim();
-    void forget();
 
     std::deque<Entry> done_;
     std::vector<Entry> undone_;

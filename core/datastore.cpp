@@ -249,10 +249,11 @@ DataStore::FileState DataStore::checkFile(int& error)
     return FileState::Unchanged;
 }
 
-std::string DataStore::rereadProblem()
+std::string DataStore::rereadProblem(int create)
 {
     forget();
-    FileHandle file(ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW, 0));
+    FileHandle file(
+        ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | create, 0666));
     if (!file.isOpen())
         return ErrnoText(errno);
     struct stat st = {};
@@ -273,14 +274,23 @@ Status DataStore::refuseChanged()
     return Status::changed(notices::ChangedOutside(dataFile_, rereadProblem()));
 }
 
-Status DataStore::guard()
+Status DataStore::refuseRemoved() const
+{
+    return Status::removed(notices::RemovedOutside(dataFile_, true));
+}
+
+Status DataStore::guard(IfRemoved ifRemoved)
 {
     int err = 0;
     switch (checkFile(err)) {
     case FileState::Unchanged:
-    // Removed from outside: the rewrite puts back what Kestrow shows, with the change.
-    case FileState::Missing:
         return Status::success();
+    // Removed from outside: put back, from what Kestrow shows, only once the user has
+    // agreed.
+    case FileState::Missing:
+        if (ifRemoved == IfRemoved::PutBack)
+            return Status::success();
+        return refuseRemoved();
     case FileState::Unknown:
         return Status::failure(saveFailure(
             "checking whether it was changed outside Kestrow failed: " + ErrnoText(err)));
@@ -288,6 +298,19 @@ Status DataStore::guard()
         break;
     }
     return refuseChanged();
+}
+
+Status DataStore::startEmpty()
+{
+    if (active_ != nullptr)
+        active_->abandon();
+    lastChange_.reset();
+    // Someone may have put a file there meanwhile: it is read, as start-up would.
+    const std::string problem = rereadProblem(O_CREAT);
+    if (!problem.empty())
+        return Status::failure("Kestrow could not create the data file " + dataFile_ +
+                               " again: " + problem + ".");
+    return Status::success();
 }
 
 void DataStore::close()
@@ -377,7 +400,24 @@ std::vector<std::string> DataStore::readLines()
     return lines;
 }
 
-Status DataStore::append(std::string_view line)
+namespace {
+
+// What appending `line` adds to a file holding `before`. A file edited elsewhere may end
+// without a line end; the new record must not be glued to its last line.
+std::string Appended(std::string_view before, std::string_view line)
+{
+    std::string bytes;
+    bytes.reserve(line.size() + 4);
+    if (!before.empty() && before.back() != '\r' && before.back() != '\n')
+        bytes.append(kLineEnd);
+    bytes.append(line);
+    bytes.append(kLineEnd);
+    return bytes;
+}
+
+} // namespace
+
+Status DataStore::append(std::string_view line, IfRemoved ifRemoved)
 {
     lastChange_.reset();
     if (!isOpen())
@@ -385,19 +425,13 @@ Status DataStore::append(std::string_view line)
     if (HasLineBreak(line))
         return Status::failure(saveFailure("the record contains a line break"));
     // Written in place, a record cut by a power cut could read as another record
-    // ("...|950.00|12" cut to "...|950.00|1"): the whole file goes through the rewrite.
+    // ("...|950.00|12" cut to "...|950.00|1"): the whole file goes through the rewrite,
+    // which also finds out whether the file was removed outside Kestrow.
     Rewrite rewrite = beginRewrite();
     if (!rewrite.active())
         return rewrite.startStatus();
-    std::string bytes = rewrite.before_;
-    // A file edited elsewhere may end without a line end; the new record must not be
-    // glued to its last line.
-    if (!bytes.empty() && bytes.back() != '\r' && bytes.back() != '\n')
-        bytes.append(kLineEnd);
-    bytes.append(line);
-    bytes.append(kLineEnd);
-    rewrite.putBytes(bytes);
-    return rewrite.complete();
+    rewrite.putBytes(rewrite.before_ + Appended(rewrite.before_, line));
+    return rewrite.complete(ifRemoved);
 }
 
 Rewrite DataStore::beginRewrite()
@@ -408,7 +442,9 @@ Rewrite DataStore::beginRewrite()
     if (active_ != nullptr)
         return Rewrite(nullptr,
                        Status::failure(saveFailure("another change is still in progress")));
-    if (Status checked = guard(); !checked)
+    // A file removed from outside is asked about when the rewrite completes: the edit form
+    // and Pay let the user make the change first.
+    if (Status checked = guard(IfRemoved::PutBack); !checked)
         return Rewrite(nullptr, std::move(checked));
     std::string contents;
     if (const int err = ReadAll(ops_, read_.get(), contents); err != 0)
@@ -420,43 +456,11 @@ Rewrite DataStore::beginRewrite()
     struct stat st = {};
     if (ops_.fstat(read_.get(), &st) != 0)
         return Rewrite(nullptr, Status::failure(saveFailure(ErrnoText(errno))));
-    // Whatever sits at the scratch name (a leftover, or a link planted to make Kestrow
-    // write elsewhere) is removed, and the scratch file is then created only if the name is
-    // free: O_EXCL never follows a link.
-    if (ops_.unlink(tempFile_.c_str()) != 0 && errno != ENOENT)
-        return Rewrite(nullptr,
-                       Status::failure(saveFailure("the old scratch file " + tempFile_ +
-                                                   " could not be removed: " + ErrnoText(errno))));
-    const mode_t mode = st.st_mode & 0777;
-    FileHandle scratch(
-        ops_, ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode));
-    if (!scratch.isOpen())
-        return Rewrite(nullptr,
-                       Status::failure(saveFailure("the scratch file " + tempFile_ +
-                                                   " could not be created: " + ErrnoText(errno))));
-    const auto refuse = [&](const std::string& what, int err) {
-        scratch.reset();
-        ops_.unlink(tempFile_.c_str());
-        return Rewrite(nullptr, Status::failure(saveFailure("the scratch file " + tempFile_ +
-                                                            " could not be given the data "
-                                                            "file's " +
-                                                            what + ": " + ErrnoText(err))));
-    };
-    // The new file keeps the owner and group of the one it replaces, so that the people
-    // the group was for keep their access. Only the superuser may give a file away; anyone
-    // may pass it to a group they belong to, and where neither is allowed the file stays
-    // the user's own.
-    if (ops_.fchown(scratch.get(), st.st_uid, st.st_gid) != 0) {
-        if (errno != EPERM)
-            return refuse("owner", errno);
-        static_cast<void>(ops_.fchown(scratch.get(), static_cast<uid_t>(-1), st.st_gid));
-    }
-    // The umask narrowed the mode given to open(), and a change of owner may clear bits;
-    // the new file must carry the same bits as the file it replaces.
-    if (ops_.fchmod(scratch.get(), mode) != 0)
-        return refuse("permissions", errno);
-    temp_ = std::move(scratch);
+    ScratchFile scratch(ops_, dataFile_, tempFile_, &st);
+    if (!scratch.active())
+        return Rewrite(nullptr, Status::failure(saveFailure(scratch.failure())));
     Rewrite rewrite(this, Status::success());
+    rewrite.scratch_ = std::move(scratch);
     rewrite.lines_ = SplitLines(contents);
     rewrite.before_ = std::move(contents);
     return rewrite;
@@ -469,7 +473,8 @@ std::optional<DataStore::Change> DataStore::takeLastChange()
     return change;
 }
 
-Status DataStore::replaceContents(std::string_view expected, std::string_view contents)
+Status DataStore::replaceContents(std::string_view expected, std::string_view contents,
+                                  IfRemoved ifRemoved)
 {
     Rewrite rewrite = beginRewrite();
     if (!rewrite.active())
@@ -481,12 +486,13 @@ Status DataStore::replaceContents(std::string_view expected, std::string_view co
         return Status::changed(notices::ChangedOutside(dataFile_));
     }
     rewrite.putBytes(contents);
-    Status done = rewrite.complete();
+    Status done = rewrite.complete(ifRemoved);
     lastChange_.reset();
     return done;
 }
 
-Status DataStore::rewriteReplacing(std::int32_t recordNumber, std::string_view newLine)
+Status DataStore::rewriteReplacing(std::int32_t recordNumber, std::string_view newLine,
+                                   IfRemoved ifRemoved)
 {
     Rewrite rewrite = beginRewrite();
     if (!rewrite.active())
@@ -498,10 +504,10 @@ Status DataStore::rewriteReplacing(std::int32_t recordNumber, std::string_view n
     }
     rewrite.writeLine(newLine);
     rewrite.copyRest();
-    return rewrite.complete();
+    return rewrite.complete(ifRemoved);
 }
 
-Status DataStore::rewriteDeleting(std::vector<std::int32_t> recordNumbers)
+Status DataStore::rewriteDeleting(std::vector<std::int32_t> recordNumbers, IfRemoved ifRemoved)
 {
     std::sort(recordNumbers.begin(), recordNumbers.end());
     recordNumbers.erase(std::unique(recordNumbers.begin(), recordNumbers.end()),
@@ -524,7 +530,7 @@ Status DataStore::rewriteDeleting(std::vector<std::int32_t> recordNumbers)
         else
             rewrite.copyLine();
     }
-    return rewrite.complete();
+    return rewrite.complete(ifRemoved);
 }
 
 } // namespace kestrow

@@ -69,16 +69,22 @@ public:
     Status readLines(std::vector<std::string>& lines);
     // The same as the file's bytes, for readers that split it themselves.
     Status readContents(std::string& contents);
-    // Adds one record line with CR LF after the last line (given its line end if it lacks
-    // one), through the rewrite. A data file removed behind Kestrow's back is put back with
-    // what Kestrow showed, as every rewrite does.
-    Status append(std::string_view line);
+    // Every change finds out first whether the data file was removed outside Kestrow. It is
+    // then refused with RemovedOutside, nothing written, unless told to put the file back:
+    // written whole, in one rewrite, from what Kestrow read, with the change.
 
-    // Starts a rewrite: reads the data file and creates the scratch file.
+    // Adds one record line with CR LF after the last line (given its line end if it lacks
+    // one), through the rewrite.
+    Status append(std::string_view line, IfRemoved ifRemoved = IfRemoved::Refuse);
+
+    // Starts a rewrite: reads the data file and creates the scratch file. A file removed
+    // from outside is asked about by Rewrite::complete().
     Rewrite beginRewrite();
     // Convenience forms of a whole rewrite.
-    Status rewriteReplacing(std::int32_t recordNumber, std::string_view newLine);
-    Status rewriteDeleting(std::vector<std::int32_t> recordNumbers);
+    Status rewriteReplacing(std::int32_t recordNumber, std::string_view newLine,
+                            IfRemoved ifRemoved = IfRemoved::Refuse);
+    Status rewriteDeleting(std::vector<std::int32_t> recordNumbers,
+                           IfRemoved ifRemoved = IfRemoved::Refuse);
 
     // The file's bytes before and after the last change that was made,
     // taken once: what it needs to be undone and done again. Nothing after a failed change.
@@ -91,7 +97,12 @@ public:
     // Undo and redo: puts `contents` in place of the data file through the rewrite, as
     // long as the file holds exactly `expected` (what Kestrow last wrote). Otherwise
     // nothing changes and the result is ChangedOutside (the file then read again).
-    Status replaceContents(std::string_view expected, std::string_view contents);
+    Status replaceContents(std::string_view expected, std::string_view contents,
+                           IfRemoved ifRemoved = IfRemoved::Refuse);
+    // After the data file was removed outside Kestrow and the user chose not to put it
+    // back: carries on as start-up does when there is no data file, with an empty one
+    // (or whatever has been put at the path since), read as the file Kestrow last saw.
+    Status startEmpty();
 
     // Whether the file at the data file's path is still the one Kestrow last read or
     // wrote, unchanged: the same file with the same size and modification time, or a file
@@ -129,11 +140,14 @@ private:
     void forget() { seen_.known = false; }
     bool sameFile(const struct stat& st) const;
     // The check before a change: success when the change may go ahead (the file is
-    // unchanged, or removed from outside), otherwise the refusal, the file read again.
-    Status guard();
+    // unchanged, or removed from outside and to be put back), otherwise the refusal:
+    // RemovedOutside, or ChangedOutside with the file read again.
+    Status guard(IfRemoved ifRemoved);
     Status refuseChanged();
-    // Reads the file at the path again; empty, or the reason it could not be read.
-    std::string rereadProblem();
+    Status refuseRemoved() const;
+    // Reads the file at the path again (O_CREAT in `create`: made empty when missing);
+    // empty, or the reason it could not be read.
+    std::string rereadProblem(int create = 0);
     std::string saveFailure(const std::string& detail) const;
 
     std::string dataFile_;
@@ -142,8 +156,7 @@ private:
     bool throughLink_ = false; // the data file was reached through a symbolic link
     FileOps& ops_;
     FileHandle read_;
-    FileHandle dir_; // the folder, locked against a second Kestrow and fsynced on rename
-    FileHandle temp_;
+    FileHandle dir_;            // the folder, locked against a second Kestrow and fsynced on rename
     Rewrite* active_ = nullptr; // the unfinished rewrite, abandoned by close()
     Seen seen_;
     std::optional<Change> lastChange_;

@@ -22,6 +22,14 @@ std::string ChangedOutside(std::string_view dataFile, std::string_view rereadPro
     return text + ", and Kestrow could not read the file again: " + Str(rereadProblem) + ".";
 }
 
+std::string RemovedOutside(std::string_view dataFile, bool withChange)
+{
+    return "The data file " + Str(dataFile) +
+           " was removed outside Kestrow. Put back the payments Kestrow shows" +
+           (withChange ? ", with your change?" : "?") +
+           " If you answer No, nothing is written, and Kestrow goes on with an empty data file.";
+}
+
 std::string NotUndone(std::string_view dataFile, std::string_view what)
 {
     return "Kestrow cannot " + Str(what) + ": the data file " + Str(dataFile) +

@@ -17,6 +17,11 @@ namespace kestrow::notices {
 // it could not be.
 std::string ChangedOutside(std::string_view dataFile, std::string_view rereadProblem = {});
 
+// The data file was removed outside Kestrow while Kestrow ran: the question whether to put
+// back the payments Kestrow shows, with the change the user has just made when
+// `withChange`.
+std::string RemovedOutside(std::string_view dataFile, bool withChange);
+
 // "Exit" left the data file in place: it was changed outside Kestrow since Kestrow last
 // read it.
 std::string NotDeletedChangedOutside(std::string_view dataFile);

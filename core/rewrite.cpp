@@ -25,10 +25,10 @@ Rewrite::Rewrite(DataStore* store, Status start) : start_(std::move(start))
 }
 
 Rewrite::Rewrite(Rewrite&& other) noexcept
-    : store_(other.store_), start_(std::move(other.start_)), lines_(std::move(other.lines_)),
-      next_(other.next_), before_(std::move(other.before_)), after_(std::move(other.after_)),
-      pending_(std::move(other.pending_)), written_(other.written_), error_(other.error_),
-      lineBreak_(other.lineBreak_)
+    : store_(other.store_), start_(std::move(other.start_)), scratch_(std::move(other.scratch_)),
+      lines_(std::move(other.lines_)), next_(other.next_), before_(std::move(other.before_)),
+      after_(std::move(other.after_)), pending_(std::move(other.pending_)),
+      written_(other.written_), lineBreak_(other.lineBreak_)
 {
     other.store_ = nullptr;
     if (store_ != nullptr)
@@ -50,7 +50,7 @@ void Rewrite::detach()
 
 void Rewrite::put(std::string_view line)
 {
-    if (error_ != 0)
+    if (writeFailed())
         return;
     pending_.append(line);
     pending_.append(kLineEnd);
@@ -60,7 +60,7 @@ void Rewrite::put(std::string_view line)
 
 void Rewrite::putBytes(std::string_view bytes)
 {
-    if (error_ != 0)
+    if (writeFailed())
         return;
     pending_.append(bytes);
     flush();
@@ -68,15 +68,15 @@ void Rewrite::putBytes(std::string_view bytes)
 
 bool Rewrite::flush()
 {
-    if (store_ == nullptr || error_ != 0) {
+    if (store_ == nullptr || writeFailed()) {
         pending_.clear();
         return false;
     }
     written_.add(pending_);
     after_.append(pending_);
-    error_ = WriteAll(store_->ops_, store_->temp_.get(), pending_);
+    scratch_.write(pending_);
     pending_.clear();
-    return error_ == 0;
+    return !writeFailed();
 }
 
 std::optional<std::string> Rewrite::copyUntil(std::int32_t n)
@@ -131,7 +131,7 @@ void Rewrite::copyRest()
     }
 }
 
-Status Rewrite::complete()
+Status Rewrite::complete(IfRemoved ifRemoved)
 {
     if (store_ == nullptr) {
         if (!start_.ok())
@@ -147,13 +147,20 @@ Status Rewrite::complete()
         return Status::failure(store.saveFailure(detail));
     };
 
+    // The user may have taken a while (the edit form, Pay's dialog): the file this rewrite
+    // copied must still be the one at the path, or the rename would throw away a change
+    // made outside Kestrow. A file removed meanwhile leaves the rewrite open, for the
+    // window to ask whether to put it back.
+    if (Status checked = store.guard(ifRemoved); !checked) {
+        if (!checked.removedOutside())
+            abandon();
+        return checked;
+    }
     flush();
     if (lineBreak_)
         return fail("the changed record contains a line break");
-    if (error_ != 0)
-        return fail("writing the scratch file " + temp + " failed: " + ErrnoText(error_));
-    if (ops.fsync(store.temp_.get()) != 0)
-        return fail("flushing the scratch file " + temp + " to disk failed: " + ErrnoText(errno));
+    if (!scratch_.finish())
+        return fail(scratch_.failure());
     // The new read handle is opened before the rename, so that nothing can fail between
     // putting the new file in place and reading from it.
     FileHandle newRead(ops, ops.open(temp.c_str(), O_RDONLY | O_NOFOLLOW, 0));
@@ -162,30 +169,16 @@ Status Rewrite::complete()
     struct stat written = {};
     if (ops.fstat(newRead.get(), &written) != 0)
         return fail("reading back the scratch file " + temp + " failed: " + ErrnoText(errno));
-    if (store.temp_.close() != 0)
-        return fail("closing the scratch file " + temp + " failed: " + ErrnoText(errno));
-    // The user may have taken a while (the edit form, Pay's dialog): the file this rewrite
-    // copied must still be the one at the path, or the rename would throw away a change
-    // made outside Kestrow.
-    if (Status checked = store.guard(); !checked) {
-        abandon();
-        return checked;
-    }
-    // One atomic step: a crash before it leaves the old file, after it the new one. The
-    // data file is never deleted first.
-    if (ops.rename(temp.c_str(), store.dataFile_.c_str()) != 0)
-        return fail("replacing it with the scratch file " + temp + " failed: " + ErrnoText(errno));
+    if (!scratch_.putInPlace())
+        return fail(scratch_.failure());
     store.lastChange_ = DataStore::Change{std::move(before_), std::move(after_)};
     detach();
     store.read_ = std::move(newRead);
     // A rename keeps the file's size and modification time.
     store.remember(written, written_);
-    if (ops.fsync(store.dir_.get()) != 0) {
-        return Status::warning("The change to " + store.dataFile_ +
-                               " is saved, but Kestrow could not flush the folder " +
-                               store.folder_ + " to disk: " + ErrnoText(errno) +
-                               ". A power cut now could undo it.");
-    }
+    if (ops.fsync(store.dir_.get()) != 0)
+        return Status::warning(
+            FolderNotFlushed("The change to " + store.dataFile_, store.folder_, errno));
     return Status::success();
 }
 
@@ -193,9 +186,7 @@ void Rewrite::abandon()
 {
     if (store_ == nullptr)
         return;
-    DataStore& store = *store_;
-    store.temp_.reset();
-    store.ops_.unlink(store.tempFile_.c_str());
+    scratch_.abandon();
     detach();
 }
 

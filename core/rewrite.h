@@ -4,6 +4,7 @@
 // file's place in one rename. The data store (core/datastore.h) starts it.
 
 #include "core/fingerprint.h"
+#include "core/scratchfile.h"
 #include "core/status.h"
 
 #include <cstddef>
@@ -41,14 +42,16 @@ public:
     void copyRest();
     // Flushes the scratch file to disk and puts it in place of the data file, then
     // re-opens the read handle. On failure the data file is unchanged and the scratch
-    // file is gone.
-    Status complete();
+    // file is gone. When the data file was removed outside Kestrow and `ifRemoved` says
+    // Refuse, nothing is put in place and the rewrite stays open: complete it again with
+    // PutBack, or abandon it.
+    Status complete(IfRemoved ifRemoved = IfRemoved::Refuse);
     // Closes and removes the scratch file; the data file is untouched.
     void abandon();
 
     bool active() const { return store_ != nullptr; }
     // Writing the lines so far to the scratch file has failed; complete() reports why.
-    bool writeFailed() const { return error_ != 0; }
+    bool writeFailed() const { return !scratch_.failure().empty(); }
     // The scratch file could not be created: the rewrite is inactive and complete()
     // returns this failure.
     const Status& startStatus() const { return start_; }
@@ -63,13 +66,13 @@ private:
 
     DataStore* store_ = nullptr;
     Status start_;
+    ScratchFile scratch_;
     std::vector<std::string> lines_;
     std::size_t next_ = 0;
     std::string before_; // the file as it was read
     std::string after_;  // every byte written so far
     std::string pending_;
     Fingerprint written_;    // of every byte written
-    int error_ = 0;          // first errno of a failed write, reported by complete()
     bool lineBreak_ = false; // writeLine() was given a line break, which would split a record
 };
 

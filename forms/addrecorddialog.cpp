@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "core/numfmt.h"
 #include "core/record.h"
+#include "forms/putback.h"
 #include "forms/recordfields.h"
 #include "platform/messages.h"
 #include "platform/textcodec.h"
@@ -317,8 +318,18 @@ void AddRecordDialog::cmdUseIt_Click()
         return;
     }
 
-    const kestrow::Status status = state_.data().append(
-        kestrow::JoinFields(std::vector<std::string>(fields.begin(), fields.end())));
+    const std::string line =
+        kestrow::JoinFields(std::vector<std::string>(fields.begin(), fields.end()));
+    const kestrow::Status status = MakeChange(state_, this, [&](kestrow::IfRemoved ifRemoved) {
+        return state_.data().append(line, ifRemoved);
+    });
+    // Not put back: the form closes, for the introduction screen, as at start-up.
+    if (status.removedOutside()) {
+        if (!status.message.empty())
+            platform::ShowError(this, QString::fromStdString(status.message));
+        QDialog::reject();
+        return;
+    }
     if (!status) {
         platform::ShowError(this, QString::fromStdString(status.message));
         return;

@@ -5,6 +5,7 @@
 #include "core/numfmt.h"
 #include "core/record.h"
 #include "core/text.h"
+#include "forms/putback.h"
 #include "forms/recordfields.h"
 #include "platform/messages.h"
 #include "platform/textcodec.h"
@@ -257,11 +258,14 @@ void EditRecordDialog::cmdAccept_Click()
         fields.push_back(kept_[i] ? *kept_[i] : Text(txtIn[i]));
     rewrite_->writeLine(kestrow::JoinFields(fields));
     rewrite_->copyRest();
-    const kestrow::Status done = rewrite_->complete();
-    if (done.changedOutside()) {
-        // The record number may name another payment now: the entry list, read again,
-        // is where the user chooses again.
-        platform::ShowError(this, QString::fromStdString(done.message));
+    const kestrow::Status done = MakeChange(state_, this, [this](kestrow::IfRemoved ifRemoved) {
+        return rewrite_->complete(ifRemoved);
+    });
+    if (done.changedOutside() || done.removedOutside()) {
+        // The record number may name another payment now, or none: the entry list, read
+        // again, is where the user chooses again.
+        if (!done.message.empty())
+            platform::ShowError(this, QString::fromStdString(done.message));
         closing_ = true;
         QDialog::reject();
         return;

@@ -5,6 +5,7 @@
 #include "forms/addrecorddialog.h"
 #include "forms/editrecorddialog.h"
 #include "forms/introdialog.h"
+#include "forms/putback.h"
 #include "forms/undoactions.h"
 #include "platform/accessible.h"
 #include "platform/ending.h"
@@ -181,11 +182,15 @@ void EntryListDialog::Option1_Click(int /*Index*/)
 
 void EntryListDialog::cmdAdd_Click()
 {
+    const bool hadPayments = state_.hasData() && state_.data().length() > 0;
     {
         AddRecordDialog dialog(state_, this);
         dialog.exec();
     }
     if (platform::ProgramEnding())
+        return;
+    // Only the data file removed outside Kestrow and not put back empties it here.
+    if (hadPayments && ShowIntroductionIfEmpty(state_, this) == Introduction::Ending)
         return;
     Form_Load();
 }
@@ -200,6 +205,9 @@ void EntryListDialog::cmdEdit_Click()
         dialog.exec();
     }
     if (platform::ProgramEnding())
+        return;
+    // Only the data file removed outside Kestrow and not put back empties it here.
+    if (ShowIntroductionIfEmpty(state_, this) == Introduction::Ending)
         return;
     Form_Load();
 }
@@ -216,7 +224,9 @@ void EntryListDialog::cmdDelete_Click()
     }
     if (numbers.empty() || !state_.hasData())
         return;
-    const kestrow::Status deleted = state_.data().rewriteDeleting(numbers);
+    const kestrow::Status deleted = MakeChange(state_, this, [&](kestrow::IfRemoved ifRemoved) {
+        return state_.data().rewriteDeleting(numbers, ifRemoved);
+    });
     if (deleted) {
         const std::size_t first = std::size_t(numbers.front()) - 1;
         state_.history().record(state_.data(),

@@ -7,10 +7,12 @@
 #include "core/notices.h"
 #include "core/numfmt.h"
 #include "core/record.h"
+#include "core/scratchfile.h"
 #include "exports/exports.h"
 #include "forms/changeamountdialog.h"
 #include "forms/entrylistdialog.h"
 #include "forms/potcheckdialog.h"
+#include "forms/putback.h"
 #include "forms/savingschart.h"
 #include "forms/undoactions.h"
 #include "platform/accessible.h"
@@ -370,8 +372,14 @@ void MainWindow::saveExport(bool calendar)
     } else {
         bytes = kestrow::MonthTable(input);
     }
-    if (const QString failure = platform::SaveWholeFile(fileName, bytes); !failure.isEmpty())
-        fail(failure);
+    // Through a scratch file, as the data file is saved: a full disk leaves an older export
+    // as it was.
+    const kestrow::Status saved =
+        kestrow::SaveWholeFile(state_.fileOps(), QFile::encodeName(fileName).toStdString(), bytes);
+    if (!saved)
+        fail(QString::fromStdString(saved.message));
+    else if (!saved.message.empty())
+        platform::ShowError(this, QString::fromStdString(saved.message));
 }
 
 void MainWindow::lstDue_Click()
@@ -478,7 +486,9 @@ void MainWindow::changeSelected(bool pay)
             rewrite.writeLine(changed);
         }
         rewrite.copyRest();
-        done = rewrite.complete();
+        done = MakeChange(state_, this, [&rewrite](kestrow::IfRemoved ifRemoved) {
+            return rewrite.complete(ifRemoved);
+        });
     }
     if (done)
         state_.history().record(state_.data(), (pay ? "Pay of " : "Step of ") + name);
@@ -486,6 +496,9 @@ void MainWindow::changeSelected(bool pay)
         platform::ShowError(this, QString::fromStdString(done.message));
 
     lstDue->clear();
+    // The data file removed outside Kestrow and not put back: as at start-up without one.
+    if (done.removedOutside() && ShowIntroductionIfEmpty(state_, this) == Introduction::Ending)
+        return;
     Form_Load();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/appstate.h"
 #include "forms/introdialog.h"
+#include "forms/putback.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
 #include "platform/textcodec.h"
@@ -71,7 +72,11 @@ void UndoActions::step(bool undo)
     UndoHistory& history = state_.history();
     if (!state_.hasData() || !(undo ? history.canUndo() : history.canRedo()))
         return;
-    const kestrow::Status status = undo ? history.undo(state_.data()) : history.redo(state_.data());
+    const kestrow::Status status = MakeChange(state_, window_, [&](kestrow::IfRemoved ifRemoved) {
+        if (undo)
+            return history.undo(state_.data(), ifRemoved);
+        return history.redo(state_.data(), ifRemoved);
+    });
     if (!status.message.empty())
         platform::ShowError(window_, QString::fromStdString(status.message));
     update();

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <utility>
@@ -37,21 +36,6 @@ QString AskSaveFileName(QWidget* parent, const QString& caption, const QString& 
         folder = QDir::homePath();
     return QFileDialog::getSaveFileName(parent, caption, folder + QLatin1Char('/') + suggestedName,
                                         filter);
-}
-
-QString SaveWholeFile(const QString& fileName, const std::string& bytes)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
 }
 
 void SaveDialogTestHook::install()

@@ -1,13 +1,11 @@
 #pragma once
-// Saving a file the user names: the standard save dialog, opened in the user's documents
-// folder, and a write that replaces the file whole or leaves it as it was.
+// Asking where to save a file: the standard save dialog, opened in the user's documents
+// folder. The file itself is saved through core/scratchfile.h.
 //
 // Tests switch on the hook: no dialog is shown; every save dialog answers with the file
 // name set in advance (an empty name cancels it) and is counted.
 
 #include <QString>
-
-#include <string>
 
 class QWidget;
 
@@ -16,11 +14,6 @@ namespace platform {
 // The file the user chose, or an empty text when the dialog was cancelled.
 QString AskSaveFileName(QWidget* parent, const QString& caption, const QString& suggestedName,
                         const QString& filter);
-
-// Writes the bytes through a scratch file beside the target and renames it over the
-// target only when every byte is on disk, so a failed save leaves an existing file as it
-// was. Returns an empty text, or the reason the file could not be written.
-QString SaveWholeFile(const QString& fileName, const std::string& bytes);
 
 struct SaveDialogTestHook
 {

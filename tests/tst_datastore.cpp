@@ -24,18 +24,18 @@ mode_t Mode(const std::string& path) // 0: nothing there, not even a dangling li
 }
 
 // "append LINE", "replace N LINE" or "delete N,N,...".
-Status Change(DataStore& store, const QByteArray& change)
+Status Change(DataStore& store, const QByteArray& change, IfRemoved ifRemoved = IfRemoved::Refuse)
 {
     const QByteArrayList word = change.split(' ');
     if (word[0] == "append")
-        return store.append(change.mid(7).toStdString());
+        return store.append(change.mid(7).toStdString(), ifRemoved);
     if (word[0] == "replace")
-        return store.rewriteReplacing(word[1].toInt(),
-                                      change.mid(9 + word[1].size()).toStdString());
+        return store.rewriteReplacing(word[1].toInt(), change.mid(9 + word[1].size()).toStdString(),
+                                      ifRemoved);
     std::vector<std::int32_t> numbers;
     for (const QByteArray& n : word[1].split(','))
         numbers.push_back(n.toInt());
-    return store.rewriteDeleting(numbers);
+    return store.rewriteDeleting(numbers, ifRemoved);
 }
 
 // Fails call number failAt through the seam with errno err; the others reach the system.
@@ -164,6 +164,21 @@ private slots:
         QVERIFY(f->bytes() == "a\r\nb\nc" && !f->scratch() && store.rewriteReplacing(1, "A"));
     }
 
+    // A change finds the data file removed outside Kestrow: refused, nothing written, until
+    // told to put it back, whole, from what Kestrow read, with the change.
+    void removedOutside()
+    {
+        for (int change = 0; change < 3; ++change) {
+            DataStore& store = open(kBefore);
+            QVERIFY(QFile::remove(f->dataPath));
+            const Status refused = Change(store, kChanges[change]);
+            QVERIFY(refused.removedOutside() && refused.message.find(f->data) != std::string::npos);
+            QVERIFY(!QFile::exists(f->dataPath) && !f->scratch());
+            QVERIFY(Change(store, kChanges[change], IfRemoved::PutBack));
+            QCOMPARE(f->bytes(), kAfter[change]);
+        }
+    }
+
     // While the edit form or Pay holds a rewrite open, the file is untouched and other
     // changes are refused: an appended line would be lost when the rewrite completed.
     void rewriteSpreadOverAWindow()
@@ -212,15 +227,16 @@ private slots:
     {
         QTest::addColumn<int>("change"); // 3: start-up restoring an interrupted rewrite
         QTest::addColumn<QString>("fault");
-        const char* const names[] = {"append", "replace", "delete", "open"};
-        for (int change = 0; change < 4; ++change)
+        const char* const names[] = {"append", "replace", "delete", "open", "export"};
+        for (int change = 0; change < 5; ++change)
             for (const char* err : {"ENOSPC", "EIO", "EACCES"})
                 QTest::addRow("%s, %s", names[change], err) << change << QString(err);
     }
     // The calls fail one by one (the first time with writes of three bytes, continued). A
     // failed change leaves the file byte for byte, names file and reason, and goes through
     // next time; a close after the data is on disk, or the folder's flush (with a warning),
-    // may fail. A failed recovery keeps the scratch file for the next start-up.
+    // may fail. A failed recovery keeps the scratch file for the next start-up. An export
+    // saved over an older one leaves it, and nothing beside it, until it is saved whole.
     void failures()
     {
         QFETCH(int, change);
@@ -238,6 +254,21 @@ private slots:
                 failures += !DataStore(g.data, g.temp, ops).open();
                 QVERIFY(DataStore(g.data, g.temp).open()); // also shows the lock was let go
                 QVERIFY(g.bytes() == "a|b\r\nc|d\r\n" && !g.scratch());
+            } else if (change == 4) {
+                const QString target = f->dir.filePath("Kestrow.ics");
+                QVERIFY(tu::WriteFile(target, kBefore));
+                ops.failAt = k;
+                const Status st = SaveWholeFile(ops, target.toStdString(), "new");
+                ops.failAt = 0;
+                failures += !st;
+                const bool warned = ops.failed == "fsync folder", spared = ops.failed == "close";
+                QVERIFY2(st ? (ops.failed.empty() || spared || warned) &&
+                                  st.message.empty() != warned && tu::ReadFile(target) == "new"
+                            : st.message.find(std::strerror(err)) != std::string::npos &&
+                                  tu::ReadFile(target) == kBefore,
+                         (QByteArray::number(k) + " " + ops.failed.c_str()).constData());
+                QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files | QDir::Hidden),
+                         QStringList{"Kestrow.ics"});
             } else {
                 QVERIFY(f->write(kBefore));
                 DataStore store(f->data, f->temp, ops);

@@ -89,24 +89,26 @@ private slots:
             "click txtIn(0); paste Car\r\ninsurance; check txtIn(0)=Car  insurance");
         key("tab pasted into the type",
             "click txtIn(1); paste S\tb; check txtIn(1)=S b; check shown=");
-        // Records follow one another, blanks around a name dropped, even after the data file
-        // vanished; a longer period raises the horizon. Type is three characters, not bytes.
-        // A refused box keeps the focus and clicks meanwhile do nothing. A paste beside the
-        // commas of the amount is checked for what it adds only.
+        // Records follow one another, blanks around a name dropped; once the data file vanished,
+        // all of them after the user agrees. A longer period raises the horizon. Type is three
+        // characters, not bytes. A refused box keeps the focus and clicks meanwhile do nothing.
+        // A paste beside the commas of the amount is checked for what it adds only.
+        const QString first = "First|S b|2026-01-01|1.00|120/";
         for (const char* way : {"click cmdCancel", "key Esc", "close"})
             row(QString("add form, ") + way, "frmAdd", "",
-                "enter __First__|S_b|2026-1-1|1|120; check file=First|S b|2026-01-01|1.00|120/;"
-                "delete file; enter Second|\u00c9t\u00e9|2026-2-2|2|240; enter Rent|Subs;"
-                "check shown=Type can have only three characters; enter |Sub|2026-3;"
-                "click cmdUseIt; click cmdCancel; click txtIn(4); key Backtab; check shown="
-                "Invalid date/Invalid date/Invalid date/Invalid date/Invalid date;"
-                "type txtIn(2) 2026-3-1; enter ||||12; check shown=Entry 3 is null;"
-                "enter |||1234; click txtIn(3); key Home; key Right; paste 5; paste x;"
-                "check shown=Invalid character in amount; check txtIn(3)=15,234.00;"
-                "check horizon=240; check front=frmAdd;" +
-                    QString(way) +
-                    "; check file=First|S b|2026-01-01|1.00|120/Second|\u00c9t\u00e9|2026-02-02|"
-                    "2.00|240/",
+                "enter __First__|S_b|2026-1-1|1|120; check file=" + first +
+                    "; delete file; answer yes; enter Second|\u00c9t\u00e9|2026-2-2|2|240;"
+                    "check shown~was removed outside Kestrow. Put back the payments Kestrow shows, "
+                    "with your change?; enter Rent|Subs;"
+                    "check shown=Type can have only three characters; enter |Sub|2026-3;"
+                    "click cmdUseIt; click cmdCancel; click txtIn(4); key Backtab; check shown="
+                    "Invalid date/Invalid date/Invalid date/Invalid date/Invalid date;"
+                    "type txtIn(2) 2026-3-1; enter ||||12; check shown=Entry 3 is null;"
+                    "enter |||1234; click txtIn(3); key Home; key Right; paste 5; paste x;"
+                    "check shown=Invalid character in amount; check txtIn(3)=15,234.00;"
+                    "check horizon=240; check front=frmAdd;" +
+                    QString(way) + "; check file=" + first +
+                    "Second|\u00c9t\u00e9|2026-02-02|2.00|240/",
                 "rejected");
         // One rewrite, the lines before the record in the scratch file; Cancel, Esc and the close
         // box leave the file byte for byte; a failed save leaves file and form to try again.
@@ -127,13 +129,19 @@ private slots:
                 "check scratch=no; check file=Gas|Sub|2026-07-01|40.00|1/"
                 " Caf\u00e9 |Memb|2026-06-01|1,234.50|1/Tax|S|d|3|1/",
             "accepted");
+        // Its record refused once the data file was removed (No is the answer): nothing written,
+        // an empty data file again, the add form closed.
         row("introduction, Continue", "frmIntro", "",
-            "key Return; check front=frmAdd; enter Rent|Sub|2026-7-1|800|1; "
-            "key Esc;"
-            "check file=Rent|Sub|2026-07-01|800.00|1/; check ending=no",
+            "key Return; check front=frmAdd; delete file; enter Rent|Sub|2026-7-1|800|1;"
+            "check shown~was removed outside Kestrow; check file=; check ending=no",
             "accepted");
         // Exit (or Esc) ends the program and removes the data file, asking when it holds any.
         const char* const rent = "Rent|Sub|2026-07-01|800.00|1/";
+        row("edit form, file removed, put back", "frmChange 2", three,
+            "type txtIn(0) Rates; delete file; answer yes; click cmdAccept;"
+            "check shown~was removed outside Kestrow; check file=Gas|Sub|2026-07-01|40.00|1/"
+            "Rates|Sub|2026-06-01|500|1/Tax|S|d|3|1/",
+            "accepted");
         row("introduction, Exit", "frmIntro", "",
             "click cmdQuit; check ending=yes; check file=<missing>", "rejected");
         row("introduction, Esc, Yes", "frmIntro", rent,

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QToolTip>
 
+#include <cerrno>
+
 namespace {
 
 // The README's sample: today it needs 2,031.74, and 1,207.88 of it is freed.
@@ -28,6 +30,15 @@ QPoint BarPoint(const SavingsChart* chart, int bar)
     }
     return {column.value(column.size() / 2, -1), chart->height() / 2};
 }
+
+struct FullDisk : kestrow::FileOps // no room left: every write fails
+{
+    ssize_t write(int, const void*, size_t) override
+    {
+        errno = ENOSPC;
+        return -1;
+    }
+};
 
 } // namespace
 
@@ -162,6 +173,20 @@ private slots:
                 edited + "; click cmdCancel; click cmdDone");
         outside("Step, only touched", "row lstDue 0; touch; click cmdStep",
                 QString(before).replace("06-01", "07-01"));
+        // A change after the file was removed asks first. Yes puts back every payment shown,
+        // with the change; No writes nothing and starts again, as with no data file.
+        const QString removed = "; check shown~was removed outside Kestrow. Put back";
+        const QString again = "; check front=frmIntro; check file=; click cmdContinue; "
+                              "click cmdCancel; check scratch=no";
+        row("Step, file removed, put back", before.toUtf8(),
+            "row lstDue 0; delete file; answer yes; click cmdStep" + removed +
+                "; check file=" + QString(before).replace("06-01", "07-01"));
+        row("Pay, file removed meanwhile, not put back", before.toUtf8(),
+            "row lstDue 0; click cmdPay; delete file; click cmdNoChange" + removed + again +
+                "; check lstDue=");
+        row("Delete, file removed, not put back", before.toUtf8(),
+            "click cmdEdit; row lstDisplay 0; delete file; click cmdDelete" + removed + again +
+                "; check lstDisplay=; click cmdDone");
         // The keyboard walk: Step, Pay, Cancel and the way back are off at first; only the
         // chosen order of the entries takes the Tab. The pot is empty every March.
         row("keyboard walk", "Rent|Sub|2026-06-01|950.00|1/Car|Sub|2026-03-01|1,200.00|12/",
@@ -241,6 +266,7 @@ private slots:
     }
 
     // Saved (through the dialog's hook) as kestrow-report writes them; never over the data file.
+    // Saved again onto a full disk, each says why and leaves the file before it, and no other.
     void exports()
     {
         // Past 120 months, UTF-8 and separators in names, the 31st, a line no month can use.
@@ -251,6 +277,8 @@ private slots:
         QVERIFY(f->open(payments));
         MainWindow w(*f->app);
         w.show();
+        QStringList files = {"Kestrow.txt"};
+        FullDisk fullDisk;
         for (const char* way :
              {"lstDue mnuExportCalendar --ics", "picGraph mnuExportTable --csv"}) {
             const QStringList part = QString(way).split(' ');
@@ -261,14 +289,24 @@ private slots:
             QProcess report;
             report.start(KESTROW_REPORT, {part[2], "--today", "2026-06-15", f->dataPath});
             QVERIFY(report.waitForFinished(60000) && tu::ReadFile(target).size() > 200);
-            QCOMPARE(tu::ReadFile(target), report.readAllStandardOutput());
+            const QByteArray exported = tu::ReadFile(target);
+            QCOMPARE(exported, report.readAllStandardOutput());
+            f->app->useFileOps(fullDisk);
+            QCOMPARE(tu::Run(*f, "menu " + part[0] + "; pick " + part[1] +
+                                     "; check shown~: No space left on device."),
+                     QStringList());
+            f->app->useFileOps(kestrow::FileOps::system());
+            QCOMPARE(tu::ReadFile(target), exported);
+            files << "export" + part[2];
+            files.sort();
+            QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
         }
         platform::SaveDialogTestHook::setAnswer(f->dataPath);
         QCOMPARE(tu::Run(*f, "menu lstDue; pick mnuExportTable; check shown~Kestrow could not "
                              "save the month table as " +
                                  f->dataPath + ": "),
                  QStringList());
-        QVERIFY(f->bytes() == payments && platform::SaveDialogTestHook::takeDialogs() == 3);
+        QVERIFY(f->bytes() == payments && platform::SaveDialogTestHook::takeDialogs() == 5);
     }
 };
 

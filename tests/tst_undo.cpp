@@ -1,5 +1,5 @@
 // Undo and redo (see tu::Run) of every kind of change, the file byte for byte each time;
-// refused over an outside edit; a failed undo changes nothing, history included.
+// refused over an outside edit, asking over a removal; a failed undo changes nothing.
 #include "forms/mainwindow.h"
 #include "testutil.h"
 
@@ -114,6 +114,20 @@ private slots:
         QFETCH(QString, script);
         QCOMPARE(run(script), "");
         QCOMPARE(f->bytes(), kFile);
+    }
+
+    // Undo once the data file was removed asks first, and Yes puts back the file as it was;
+    // redo over a second removal, answered No, writes nothing and leaves nothing to undo.
+    void afterRemoval()
+    {
+        QCOMPARE(run("row lstDue 3; click cmdStep; delete file; answer yes; key Ctrl+Z;"
+                     "check shown~was removed outside Kestrow"),
+                 "");
+        QCOMPARE(f->bytes(), kFile);
+        QCOMPARE(run("delete file; key Ctrl+Shift+Z; check shown~was removed outside Kestrow;"
+                     "check front=frmIntro; click cmdContinue; click cmdCancel; check file=;"
+                     "menu lstDue; check mnuExport~Undo (off)/Redo (off)/; key Esc"),
+                 "");
     }
 
     // A failed rename leaves the file as it was and the undo there to try again; an edit

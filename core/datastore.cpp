@@ -162,8 +162,10 @@ Status DataStore::restoreScratch()
     std::string contents;
     int err = ReadAll(ops_, fd, contents);
     // Every line is written with its line end, so a last line without one was cut off
-    // mid-write and would be a damaged record.
-    const auto lastEnd = contents.find_last_of("\r\n");
+    // mid-write and would be a damaged record. A power cut before the copy was flushed may
+    // also leave a hole in it, which reads as zero bytes: a line running into one could
+    // read as a record with a changed name, so the copy ends before the first of them.
+    const auto lastEnd = contents.find_last_of("\r\n", contents.find('\0'));
     const std::size_t keep = lastEnd == contents.npos ? 0 : lastEnd + 1;
     const bool cut = err == 0 && keep < contents.size();
     if (cut && ops_.ftruncate(fd, static_cast<off_t>(keep)) != 0)

@@ -319,8 +319,8 @@ std::string CheckCrashStates(const ModelDisk& model, bool everySector, int& stat
 }
 
 // What the next run of Kestrow finds wrong on `disk` at start-up: nothing when it opens
-// with no message but the recovery's and reads exactly the new file, or the old one while
-// the change was not yet `reported` done.
+// with no message but the recovery's and reads exactly the new file, or while the change
+// was not yet `reported` done, the old one.
 std::string StartUpProblem(Disk disk, const std::string& old, const std::string& after,
                            bool reported)
 {
@@ -341,6 +341,12 @@ std::string StartUpProblem(Disk disk, const std::string& old, const std::string&
     if (!store.saveNote().empty())
         return "start-up said: " + store.saveNote();
     if (read == after || (read == old && !reported))
+        return {};
+    // With the data file removed outside Kestrow, a copy cut short is all there is of it:
+    // start-up restores it, says so, and keeps its whole records, none cut or changed.
+    const bool restoredPart = !note.empty() && old.empty() && after.rfind(read, 0) == 0 &&
+                              (read.empty() || read.back() == '\n' || read.back() == '\r');
+    if (restoredPart && !reported)
         return {};
     if (read == old)
         return "the change was reported done, and the old file was read";
@@ -371,7 +377,8 @@ std::string Records(int count, const std::string& lineEnd)
 }
 
 // Pay, Step and the edit form's Accept as their windows make them: the rewrite stays open
-// while the dialog or the form waits for the user.
+// while the dialog or the form waits for the user, and over the question whether to put
+// back a data file removed outside Kestrow, answered Yes.
 Status ChangeRecord(DataStore& store, std::int32_t n, const QString& change)
 {
     Rewrite rewrite = store.beginRewrite();
@@ -388,7 +395,10 @@ Status ChangeRecord(DataStore& store, std::int32_t n, const QString& change)
     }
     rewrite.writeLine(changed);
     rewrite.copyRest();
-    return rewrite.complete();
+    Status done = rewrite.complete();
+    if (done.removedOutside())
+        done = rewrite.complete(IfRemoved::PutBack);
+    return done;
 }
 
 } // namespace
@@ -417,8 +427,9 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("records");
         QTest::addColumn<QString>("lineEnd");
-        for (const char* change : {"Pay", "Pay new amount", "Step", "Delete one", "Delete several",
-                                   "Accept", "Add", "Undo", "Redo", "Exit", "Recovery"}) {
+        for (const char* change :
+             {"Pay", "Pay new amount", "Step", "Delete one", "Delete several", "Accept", "Add",
+              "Undo", "Redo", "Exit", "Recovery", "Pay after an outside delete"}) {
             for (const int records : {1, 100, 10000}) {
                 for (const char* lineEnd : {"CR LF", "LF"})
                     QTest::addRow("%s, %d, %s", change, records, lineEnd)
@@ -444,6 +455,10 @@ private slots:
         UndoHistory history;
         if (change != "Recovery") {
             QVERIFY(store.open());
+            model.settle();
+        }
+        if (change == "Pay after an outside delete") {
+            QCOMPARE(model.unlink(kData.c_str()), 0);
             model.settle();
         }
         if (change == "Undo" || change == "Redo") {

@@ -448,6 +448,13 @@ Rewrite DataStore::beginRewrite()
     // and Pay let the user make the change first.
     if (Status checked = guard(IfRemoved::PutBack); !checked)
         return Rewrite(nullptr, std::move(checked));
+    // The new file takes this one's permissions and is then read: a file Kestrow may no
+    // longer read (chmod 000) is told now, before Pay asks for an amount, not as a failure
+    // to read back the scratch file.
+    if (FileHandle probe(ops_, ops_.open(dataFile_.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW, 0));
+        !probe.isOpen() && errno != ENOENT)
+        return Rewrite(nullptr,
+                       Status::failure(saveFailure("it cannot be read: " + ErrnoText(errno))));
     std::string contents;
     if (const int err = ReadAll(ops_, read_.get(), contents); err != 0)
         return Rewrite(nullptr,

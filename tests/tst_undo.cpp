@@ -12,12 +12,21 @@ namespace {
 const QByteArray kFile = "Rent|Sub|2026-06-01|950.00|1\nGym|Mem|2026-06-15|420|12\r"
                          "Water|Sub|2026-03-01|90.00|3\r\nTom & Co|SG|2026-06-05|12|6";
 
-struct FailingRename : kestrow::FileOps // the last step of every rewrite, while `failing`
+struct Faults : kestrow::FileOps
 {
-    bool failing = false;
+    bool failing = false;    // the last step of every rewrite fails
+    bool unreadable = false; // the data file cannot be opened, as after chmod 000
     int rename(const char* from, const char* to) override
     {
         return failing ? (errno = EIO, -1) : FileOps::rename(from, to);
+    }
+    int open(const char* path, int flags, mode_t mode) override
+    {
+        if (unreadable && QByteArray(path).endsWith("/Kestrow.txt")) {
+            errno = EACCES;
+            return -1;
+        }
+        return FileOps::open(path, flags, mode);
     }
 };
 
@@ -26,7 +35,7 @@ struct FailingRename : kestrow::FileOps // the last step of every rewrite, while
 class TestUndo : public QObject
 {
     Q_OBJECT
-    FailingRename ops; // outlives every case's data file, which writes through it
+    Faults ops; // outlives every case's data file, which writes through it
     std::unique_ptr<tu::Fixture> f;
     std::unique_ptr<MainWindow> w;
 
@@ -38,7 +47,7 @@ class TestUndo : public QObject
 private slots:
     void init()
     {
-        ops.failing = false;
+        ops = Faults();
         f = std::make_unique<tu::Fixture>();
         QVERIFY(f->write(kFile));
         f->app->setToday("2026-06-15", 6);
@@ -132,9 +141,17 @@ private slots:
 
     // A failed rename leaves the file as it was and the undo there to try again; an edit
     // made in a text editor since makes undo refuse, naming the file, change nothing and
-    // leave nothing to undo.
+    // leave nothing to undo. A file Kestrow can no longer read is named, with why, before
+    // Pay could ask for an amount.
     void failedThenRefused()
     {
+        ops.unreadable = true;
+        const QString unreadable = "; check front=frmMain; check shown~Kestrow.txt: it cannot "
+                                   "be read: Permission denied.";
+        QCOMPARE(run("row lstDue 1; click cmdPay" + unreadable + "; row lstDue 3; click cmdStep" +
+                     unreadable),
+                 "");
+        ops.unreadable = false;
         QCOMPARE(run("row lstDue 3; click cmdStep"), "");
         const QByteArray stepped = f->bytes();
         ops.failing = true;

@@ -12,8 +12,8 @@ PACKAGES    := cmake g++ make pkg-config qt6-base-dev libgl-dev libbenchmark-dev
                dbus at-spi2-core python3-pyatspi
 SUDO        := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all setup configure build run test test-asan fuzz bench screenshots package \
-        fresh-install-check clean format
+.PHONY: all setup configure build run test test-crash-full test-asan fuzz bench screenshots \
+        package fresh-install-check clean format
 
 all: build
 
@@ -43,14 +43,19 @@ run: build
 	$(BUILD)/kestrow
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE crash-full
+
+# Every power-cut state of every change with every sector of every partial write (minutes).
+test-crash-full: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -L crash-full
 
 # The same suite built with AddressSanitizer (leak detection on) and UndefinedBehaviorSanitizer.
 test-asan: setup
 	cmake -S . -B $(BUILD_SAN) -DKESTROW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS) \
+	  -LE crash-full
 
 # Each fuzzing harness for FUZZ_SECONDS, built with clang, libFuzzer, ASan and UBSan. New
 # inputs go to $(BUILD_FUZZ)/fuzz/found/<harness>; the committed corpus is only read.

@@ -162,8 +162,10 @@ Status DataStore::restoreScratch()
     std::string contents;
     int err = ReadAll(ops_, fd, contents);
     // Every line is written with its line end, so a last line without one was cut off
-    // mid-write and would be a damaged record.
-    const auto lastEnd = contents.find_last_of("\r\n");
+    // mid-write and would be a damaged record. A power cut before the copy was flushed may
+    // also leave a hole in it, which reads as zero bytes: a line running into one could
+    // read as a record with a changed name, so the copy ends before the first of them.
+    const auto lastEnd = contents.find_last_of("\r\n", contents.find('\0'));
     const std::size_t keep = lastEnd == contents.npos ? 0 : lastEnd + 1;
     const bool cut = err == 0 && keep < contents.size();
     if (cut && ops_.ftruncate(fd, static_cast<off_t>(keep)) != 0)
@@ -182,23 +184,17 @@ Status DataStore::restoreScratch()
     return Status::success();
 }
 
-// Whether a change can be put in place at all: the scratch file must be creatable beside
-// the data file, and an added record needs the file itself to be writable. Tried for real
-// (and undone), since permissions, read-only mounts and the superuser all decide it.
+// Whether a change can be put in place at all: every change, an added record included,
+// needs the scratch file beside the data file. Tried for real (and undone), since
+// permissions, read-only mounts and the superuser all decide it.
 std::string DataStore::probeSaving()
 {
-    FileHandle file(ops_,
-                    ops_.open(dataFile_.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0));
-    const int fileError = file.isOpen() ? 0 : errno;
-    file.reset();
     FileHandle probe(ops_,
                      ops_.open(tempFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
     if (!probe.isOpen())
-        return notices::CannotSaveInFolder(dataFile_, tempFile_, ErrnoText(errno), fileError == 0);
+        return notices::CannotSaveInFolder(dataFile_, tempFile_, ErrnoText(errno));
     probe.reset();
     ops_.unlink(tempFile_.c_str()); // one left behind is removed by the next rewrite
-    if (fileError != 0)
-        return notices::CannotAddToFile(dataFile_, ErrnoText(fileError));
     return {};
 }
 
@@ -345,11 +341,19 @@ Status DataStore::removeFile()
         if (!target.isOpen() && errno != ENOENT)
             return Status::failure("Kestrow could not empty the data file " + dataFile_ + ": " +
                                    ErrnoText(errno) + ".");
+        if (target.isOpen())
+            static_cast<void>(ops_.fsync(target.get()));
         return Status::success();
     }
     if (ops_.unlink(dataFile_.c_str()) != 0 && errno != ENOENT)
         return Status::failure("Kestrow could not delete the data file " + dataFile_ + ": " +
                                ErrnoText(errno) + ".");
+    // Flushed like every other change, or a power cut could bring back what the user has
+    // just cleared. The file is gone either way, and Kestrow is ending: a failed flush is
+    // not worth a message.
+    FileHandle folder(ops_, ops_.open(folder_.c_str(), O_RDONLY | O_DIRECTORY, 0));
+    if (folder.isOpen())
+        static_cast<void>(ops_.fsync(folder.get()));
     return Status::success();
 }
 
@@ -422,60 +426,14 @@ Status DataStore::append(std::string_view line, IfRemoved ifRemoved)
         return Status::failure(saveFailure("the data file is not open"));
     if (HasLineBreak(line))
         return Status::failure(saveFailure("the record contains a line break"));
-    // The rewrite under way copies the file as it was when it began; its rename would
-    // throw the appended line away.
-    if (active_ != nullptr)
-        return Status::failure(saveFailure("another change is still in progress"));
-    if (Status checked = guard(ifRemoved); !checked)
-        return checked;
-    // Never created here: a file holding the new record alone would hide every other one.
-    FileHandle file(ops_,
-                    ops_.open(dataFile_.c_str(), O_RDWR | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0));
-    if (!file.isOpen() && errno == ENOENT) {
-        if (ifRemoved == IfRemoved::Refuse)
-            return refuseRemoved();
-        // Put back whole, as Kestrow shows it, with the new record.
-        Rewrite rewrite = beginRewrite();
-        if (!rewrite.active())
-            return rewrite.startStatus();
-        rewrite.putBytes(rewrite.before_ + Appended(rewrite.before_, line));
-        return rewrite.complete(IfRemoved::PutBack);
-    }
-    if (!file.isOpen())
-        return Status::failure(saveFailure(ErrnoText(errno)));
-    const int fd = file.get();
-    struct stat st = {};
-    if (ops_.fstat(fd, &st) != 0)
-        return Status::failure(saveFailure(ErrnoText(errno)));
-    // The file opened must be the one just checked; anything else came in between.
-    if (!S_ISREG(st.st_mode) || !sameFile(st) || st.st_size != seen_.size)
-        return refuseChanged();
-    // The whole file as it was, for undo.
-    std::string before;
-    if (const int err = ReadAll(ops_, fd, before); err != 0)
-        return Status::failure(saveFailure(ErrnoText(err)));
-    const std::string bytes = Appended(before, line);
-
-    int err = WriteAll(ops_, fd, bytes);
-    struct stat after = {};
-    if (err == 0 && ops_.fstat(fd, &after) != 0)
-        err = errno;
-    if (err == 0 && ops_.fdatasync(fd) != 0)
-        err = errno;
-    if (err != 0) {
-        // Cut back, so that a partly written line never becomes a record.
-        if (ops_.ftruncate(fd, st.st_size) == 0 && ops_.fdatasync(fd) == 0)
-            return Status::failure(saveFailure(ErrnoText(err)));
-        forget();
-        return Status::failure("Kestrow could not save the change to " + dataFile_ + ": " +
-                               ErrnoText(err) +
-                               ". Part of the new record may be left at the end of the file.");
-    }
-    lastChange_ = Change{before, before + bytes};
-    Fingerprint now = seen_.fingerprint;
-    now.add(bytes);
-    remember(after, now);
-    return Status::success(); // the line is on disk already; a late close error changes nothing
+    // Written in place, a record cut by a power cut could read as another record
+    // ("...|950.00|12" cut to "...|950.00|1"): the whole file goes through the rewrite,
+    // which also finds out whether the file was removed outside Kestrow.
+    Rewrite rewrite = beginRewrite();
+    if (!rewrite.active())
+        return rewrite.startStatus();
+    rewrite.putBytes(rewrite.before_ + Appended(rewrite.before_, line));
+    return rewrite.complete(ifRemoved);
 }
 
 Rewrite DataStore::beginRewrite()

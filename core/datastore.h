@@ -1,8 +1,8 @@
 #pragma once
 // The data file: one payment record per line, CR LF line ends, record number = line
-// number. DataStore owns the read handle, which stays open for the whole run, and carries
-// out the two ways the file changes: appending one line, and rewriting the whole file
-// through the scratch file.
+// number. DataStore owns the read handle, which stays open for the whole run, and makes
+// every change, an added record included, by rewriting the whole file through the scratch
+// file; the data file itself is never opened for writing.
 //
 // The rewrite never deletes the data file: the scratch file is written, flushed to disk
 // and renamed over the data file in one atomic step, so a crash at any moment leaves
@@ -73,8 +73,8 @@ public:
     // then refused with RemovedOutside, nothing written, unless told to put the file back:
     // written whole, in one rewrite, from what Kestrow read, with the change.
 
-    // Appends one record line with CR LF, flushed to disk. On failure the file is cut back
-    // to its old length.
+    // Adds one record line with CR LF after the last line (given its line end if it lacks
+    // one), through the rewrite.
     Status append(std::string_view line, IfRemoved ifRemoved = IfRemoved::Refuse);
 
     // Starts a rewrite: reads the data file and creates the scratch file. A file removed
@@ -86,7 +86,7 @@ public:
     Status rewriteDeleting(std::vector<std::int32_t> recordNumbers,
                            IfRemoved ifRemoved = IfRemoved::Refuse);
 
-    // The file's bytes before and after the last change that was made (append or rewrite),
+    // The file's bytes before and after the last change that was made,
     // taken once: what it needs to be undone and done again. Nothing after a failed change.
     struct Change
     {
@@ -129,7 +129,7 @@ private:
         ino_t ino = 0;
         off_t size = 0;
         struct timespec mtime = {};
-        Fingerprint fingerprint; // of the bytes, kept open so that an append can add to it
+        Fingerprint fingerprint; // of the bytes
     };
 
     Status resolveLink();

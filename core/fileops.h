@@ -1,7 +1,7 @@
 #pragma once
 // The narrow seam between the data file and the operating system. Every system call the
-// store makes goes through FileOps, so tests can fail any single step of an append or a
-// rewrite (disk full, I/O error, permission) and check that nothing was lost.
+// store makes goes through FileOps, so tests can fail any single step of a change (disk
+// full, I/O error, permission) and check that nothing was lost, or model the disk itself.
 
 #include <cstddef>
 #include <string>

@@ -45,25 +45,13 @@ std::string NotDeletedChangedOutside(std::string_view dataFile)
 }
 
 std::string CannotSaveInFolder(std::string_view dataFile, std::string_view tempFile,
-                               std::string_view reason, bool canAdd)
+                               std::string_view reason)
 {
     return "Kestrow cannot save changes to the data file " + Str(dataFile) +
            ": it cannot create its scratch file " + Str(tempFile) + " beside it (" + Str(reason) +
-           "). " +
-           (canAdd ? "You can look at your payments and add new ones, but Pay, Step, Delete "
-                     "and Edit will fail."
-                   : "You can look at your payments, but Pay, Step, Delete, Edit and new "
-                     "entries will fail.") +
-           " Kestrow leaves the file where it is; to make changes, make its folder writable "
-           "or move the file to a folder you can write, then start Kestrow again.";
-}
-
-std::string CannotAddToFile(std::string_view dataFile, std::string_view reason)
-{
-    return "Kestrow cannot add entries to the data file " + Str(dataFile) +
-           ": the file cannot be written (" + Str(reason) +
-           "). Kestrow leaves the file as it is; to add entries, make it writable, then start "
-           "Kestrow again.";
+           "). You can look at your payments, but Pay, Step, Delete, Edit and new entries will "
+           "fail. Kestrow leaves the file where it is; to make changes, make its folder "
+           "writable or move the file to a folder you can write, then start Kestrow again.";
 }
 
 std::string KindOf(mode_t mode)

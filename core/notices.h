@@ -32,12 +32,10 @@ std::string NotDeletedChangedOutside(std::string_view dataFile);
 // `what` names the step, "undo Pay of Rent" or "redo Delete of 3 entries".
 std::string NotUndone(std::string_view dataFile, std::string_view what);
 
-// Start-up: the scratch file cannot be created beside the data file, so no rewrite can be
-// put in place; `canAdd` when records can still be appended to the file itself.
+// Start-up: the scratch file cannot be created beside the data file, so no change can be
+// put in place.
 std::string CannotSaveInFolder(std::string_view dataFile, std::string_view tempFile,
-                               std::string_view reason, bool canAdd);
-// Start-up: the data file itself cannot be written, so records cannot be added to it.
-std::string CannotAddToFile(std::string_view dataFile, std::string_view reason);
+                               std::string_view reason);
 
 // What a file of mode `mode` is, for a message: "a folder", "a named pipe" ...
 std::string KindOf(mode_t mode);

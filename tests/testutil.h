@@ -1,6 +1,6 @@
 #pragma once
 // What the suites share: a case's folder with the data file and the state start-up leaves,
-// platform hooks reset around each case, Run to drive the windows, a child process.
+// platform hooks reset around each case, Run to drive the windows.
 
 #include "app/appstate.h"
 #include "core/datastore.h"
@@ -9,7 +9,6 @@
 #include <QtTest>
 
 #include <functional>
-#include <sys/wait.h>
 
 namespace tu {
 
@@ -41,26 +40,6 @@ struct Folder
     bool write(const QByteArray& bytes) const { return WriteFile(dataPath, bytes); }
     bool scratch() const { return QFile::exists(tempPath); }
 };
-
-// Runs `body` in a child given a pipe's write end; returns its id and the read end.
-inline std::pair<pid_t, int> Fork(const std::function<void(int)>& body)
-{
-    int fds[2] = {-1, -1};
-    const pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
-    if (pid == 0) {
-        ::close(fds[0]);
-        body(fds[1]);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    return {pid, fds[0]};
-}
-inline QByteArray ReadAll(int fd)
-{
-    QFile pipe;
-    pipe.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    return pipe.readAll();
-}
 
 } // namespace tu
 

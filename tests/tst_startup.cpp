@@ -251,7 +251,7 @@ private slots:
         case FolderNotWritable:
             faults.createError = EROFS;
             said = QString::fromStdString(
-                kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS), true));
+                kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS)));
             break;
         case StartReadError:
             faults.readError = EIO;

@@ -323,11 +323,12 @@ private slots:
             const auto [pid, out] =
                 tu::Fork([&](int fd) { ChangeForever(*f, fd, start, round * 1000L + 10); });
             char started[2] = {};
-            QVERIFY(::read(out, started, 2) == 2 && started[0] == 'S');
+            const bool began = tu::Readable(out, 10000) && ::read(out, started, 2) == 2;
             ::nanosleep(&pause, nullptr); // the kill falls among the changes, not the start
             ::kill(pid, SIGKILL);
             int status = 0;
             QVERIFY(::waitpid(pid, &status, 0) == pid && WIFSIGNALED(status)); // none refused
+            QVERIFY(began && started[0] == 'S');
             QByteArray pending = expected;
             for (const QByteArray& message : tu::ReadAll(out).split('\n')) {
                 acknowledged += message == "K";

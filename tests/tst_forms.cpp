@@ -196,6 +196,39 @@ private slots:
                  closed);
     }
 
+    // The runner itself: a step it does not know, a control that is not there (the script
+    // then stops) and a window that comes back whenever it is closed (until the deadline)
+    // fail, named.
+    void runner_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("failed");
+        QTest::newRow("unknown verb") << "wave txtIn(0); key Esc"
+                                      << "no such step: wave txtIn(0)";
+        QTest::newRow("missing control")
+            << "click cmdNone; key Esc"
+            << "click cmdNone   but frmAdd is in front/left open: frmAdd";
+        QTest::newRow("shown again and again")
+            << "key Esc"
+            << "left open: frmAdd/timed out after 300 ms: closing what is left open after key Esc"
+               "   with frmAdd in front";
+    }
+    void runner()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, failed);
+        QVERIFY(f->open(""));
+        f->patienceMs = 300;
+        AddRecordDialog add(*f->app);
+        const bool again = script == "key Esc"; // as start-up shows the introduction
+        const auto begin = [&] {
+            add.exec();
+            while (again && !platform::ProgramEnding())
+                add.exec();
+        };
+        QCOMPARE(tu::Run(*f, script, begin).join('/'), failed);
+    }
+
     // The introduction and the change-amount question read whole in any font; the icon drawn.
     void textsFit()
     {

@@ -153,6 +153,49 @@ private slots:
         QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
     }
 
+    // With no printer the list may be saved as a PDF file instead: the user is asked, the
+    // save dialog names the file (empty when cancelled), and a failure is told.
+    void pdfWithoutPrinter_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("name"); // in the case's folder
+        QTest::addColumn<QString>("told"); // after the question
+        QTest::newRow("saved") << "yes"
+                               << "list.pdf"
+                               << "";
+        QTest::newRow("declined") << "no"
+                                  << "list.pdf"
+                                  << "";
+        QTest::newRow("cancelled") << "yes"
+                                   << ""
+                                   << "";
+        QTest::newRow("no such folder") << "yes"
+                                        << "none/list.pdf"
+                                        << "Kestrow could not save the list as %1: ";
+    }
+    void pdfWithoutPrinter()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, name);
+        QFETCH(QString, told);
+        QVERIFY(f->open("Paper|Sub|2026-03-01|50.00|1"));
+        MainWindow w(*f->app);
+        w.show();
+        const QString file = name.isEmpty() ? QString() : f->dir.filePath(name);
+        platform::PrinterTestHook::setSaveFileName(file);
+        QCOMPARE(tu::Run(*f, "click cmdEdit; answer " + answer +
+                                 "; click cmdPrint; click cmdDone;"
+                                 "check printed="),
+                 QStringList());
+        const QStringList shown = f->shown();
+        QCOMPARE(shown.value(0), "No printer is available. Save the list as a PDF file instead?");
+        QCOMPARE(shown.size(), told.isEmpty() ? 1 : 2);
+        QVERIFY2(told.isEmpty() || shown.value(1).startsWith(told.arg(file)),
+                 qPrintable(shown.value(1)));
+        const bool written = answer == "yes" && !name.isEmpty() && told.isEmpty();
+        QCOMPARE(tu::ReadFile(file).startsWith("%PDF-"), written);
+    }
+
     // Saved (through the dialog's hook) as kestrow-report writes them; never over the data file.
     void exports()
     {

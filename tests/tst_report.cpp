@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -127,6 +128,63 @@ private slots:
         QCOMPARE(::symlink((folder + "/kestrow-report").c_str(), qPrintable(link)), 0);
         const auto [code, out, err] = Report({"--today", "2026-06-15"}, link);
         QVERIFY(code == 0 && out.contains("Insurance"));
+    }
+
+    void dataFolder_data()
+    {
+        QTest::addColumn<int>("mode");       // of the program's folder
+        QTest::addColumn<bool>("link");      // one at the data file's name, leading nowhere
+        QTest::addColumn<QString>("xdg");    // XDG_DATA_HOME, "~" for the case's home
+        QTest::addColumn<QString>("home");   // HOME, "~/file" a plain file
+        QTest::addColumn<QString>("looked"); // the data file it looked for
+        const auto row = [](const char* name, int mode, bool link, const char* xdg,
+                            const char* home, const char* looked) {
+            QTest::newRow(name) << mode << link << QString(xdg) << QString(home) << QString(looked);
+        };
+        row("a folder that can be written", 0777, false, "", "~", "PROGRAM");
+        row("a folder that cannot, with a link", 0555, true, "~/data", "~", "PROGRAM");
+        row("a folder that cannot", 0555, false, "~/data", "~", "~/data/Kestrow");
+        row("no XDG_DATA_HOME", 0555, false, "", "~", "~/.local/share/Kestrow");
+        row("a relative XDG_DATA_HOME", 0555, false, "data", "~", "~/.local/share/Kestrow");
+        row("a home that is no folder", 0555, false, "", "~/file", "");
+    }
+    // Without FILE the report reads Kestrow.txt where Kestrow keeps it: beside the program
+    // when anything is there at that name or the folder can be written, else in the user's
+    // data folder, made when missing. Root can write anywhere, so root runs it as nobody.
+    void dataFolder()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, link);
+        QFETCH(QString, xdg);
+        QFETCH(QString, home);
+        QFETCH(QString, looked);
+        const QString program = f->dir.filePath("program"), own = f->dir.filePath("home");
+        QVERIFY(QDir().mkpath(program) && QDir().mkpath(own) && tu::WriteFile(own + "/file", ""));
+        QVERIFY(QFile::copy(KESTROW_REPORT, program + "/kestrow-report"));
+        QVERIFY(!link || QFile::link(f->dir.filePath("gone"), program + "/Kestrow.txt"));
+        QCOMPARE(::chmod(qPrintable(f->dir.path()), 0755), 0);
+        QCOMPARE(::chmod(qPrintable(own), 0777), 0);
+        QCOMPARE(::chmod(qPrintable(program), mode_t(mode)), 0);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.replace("~", own));
+        environment.remove("XDG_DATA_HOME");
+        if (!xdg.isEmpty())
+            environment.insert("XDG_DATA_HOME", xdg.replace("~", own));
+        QProcess report;
+        report.setProcessEnvironment(environment);
+        if (::geteuid() == 0)
+            report.setChildProcessModifier([] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+        report.start(program + "/kestrow-report", {"--today", "2026-06-15"});
+        QVERIFY(report.waitForFinished(60000));
+        const QString said = report.readAllStandardError();
+        looked.replace("PROGRAM", program).replace("~", own);
+        QVERIFY2(looked.isEmpty() ? said.contains("cannot find Kestrow's data folder")
+                                  : said.contains("cannot read " + looked + "/Kestrow.txt: "),
+                 qPrintable(said));
+        QCOMPARE(report.exitCode(), 1);
     }
 
     // `make clean` keeps the payments `make run` keeps in the build folder, not an empty file.

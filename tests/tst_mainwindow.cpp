@@ -219,12 +219,15 @@ private slots:
             QVERIFY(report.waitForFinished(60000) && tu::ReadFile(target).size() > 200);
             QCOMPARE(tu::ReadFile(target), report.readAllStandardOutput());
         }
-        platform::SaveDialogTestHook::setAnswer(f->dataPath);
-        QCOMPARE(tu::Run(*f, "menu lstDue; pick mnuExportTable; check shown~Kestrow could not "
-                             "save the month table as " +
-                                 f->dataPath + ": "),
-                 QStringList());
-        QVERIFY(f->bytes() == payments && platform::SaveDialogTestHook::takeDialogs() == 3);
+        // Refused over the data file; told when the folder is missing.
+        for (const QString& target : {f->dataPath, f->dir.filePath("none/table.csv")}) {
+            platform::SaveDialogTestHook::setAnswer(target);
+            QCOMPARE(tu::Run(*f, "menu lstDue; pick mnuExportTable; check shown~Kestrow could "
+                                 "not save the month table as " +
+                                     target + ": "),
+                     QStringList());
+        }
+        QVERIFY(f->bytes() == payments && platform::SaveDialogTestHook::takeDialogs() == 4);
     }
 };
 

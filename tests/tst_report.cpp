@@ -3,7 +3,6 @@
 #include "testutil.h"
 
 #include <filesystem>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,27 +115,13 @@ private slots:
         QCOMPARE(status, code);
     }
 
-    // The report finds the data file beside it from its own path (through a link) kept as
-    // bytes: decoded, a folder name that is not UTF-8 would lead it elsewhere.
-    void reportFindsTheFileBesideIt()
-    {
-        const std::string folder = f->dir.path().toStdString() + "/Kestrow \xff folder";
-        QCOMPARE(::mkdir(folder.c_str(), 0755), 0);
-        std::filesystem::copy_file(KESTROW_REPORT, folder + "/kestrow-report");
-        QVERIFY(std::ofstream(folder + "/Kestrow.txt") << kTwoYearly.constData());
-        const QString link = f->dir.filePath("report");
-        QCOMPARE(::symlink((folder + "/kestrow-report").c_str(), qPrintable(link)), 0);
-        const auto [code, out, err] = Report({"--today", "2026-06-15"}, link);
-        QVERIFY(code == 0 && out.contains("Insurance"));
-    }
-
     void dataFolder_data()
     {
         QTest::addColumn<int>("mode");       // of the program's folder
         QTest::addColumn<bool>("link");      // one at the data file's name, leading nowhere
         QTest::addColumn<QString>("xdg");    // XDG_DATA_HOME, "~" for the case's home
-        QTest::addColumn<QString>("home");   // HOME, "~/file" a plain file
-        QTest::addColumn<QString>("looked"); // the data file it looked for
+        QTest::addColumn<QString>("home");   // HOME, "~/f" a plain file
+        QTest::addColumn<QString>("looked"); // the folder it looked in
         const auto row = [](const char* name, int mode, bool link, const char* xdg,
                             const char* home, const char* looked) {
             QTest::newRow(name) << mode << link << QString(xdg) << QString(home) << QString(looked);
@@ -146,11 +131,13 @@ private slots:
         row("a folder that cannot", 0555, false, "~/data", "~", "~/data/Kestrow");
         row("no XDG_DATA_HOME", 0555, false, "", "~", "~/.local/share/Kestrow");
         row("a relative XDG_DATA_HOME", 0555, false, "data", "~", "~/.local/share/Kestrow");
-        row("a home that is no folder", 0555, false, "", "~/file", "");
+        row("a home that is no folder", 0555, false, "", "~/f", "");
     }
     // Without FILE the report reads Kestrow.txt where Kestrow keeps it: beside the program
-    // when anything is there at that name or the folder can be written, else in the user's
-    // data folder, made when missing. Root can write anywhere, so root runs it as nobody.
+    // when anything is at that name there or the folder can be written, else in the user's
+    // data folder, made when missing. The program's folder is found from its own path,
+    // through a link, and kept as bytes: decoded, a name that is not UTF-8 would lead
+    // elsewhere. Root can write anywhere, so root runs the report as nobody.
     void dataFolder()
     {
         QFETCH(int, mode);
@@ -158,13 +145,14 @@ private slots:
         QFETCH(QString, xdg);
         QFETCH(QString, home);
         QFETCH(QString, looked);
-        const QString program = f->dir.filePath("program"), own = f->dir.filePath("home");
-        QVERIFY(QDir().mkpath(program) && QDir().mkpath(own) && tu::WriteFile(own + "/file", ""));
-        QVERIFY(QFile::copy(KESTROW_REPORT, program + "/kestrow-report"));
-        QVERIFY(!link || QFile::link(f->dir.filePath("gone"), program + "/Kestrow.txt"));
-        QCOMPARE(::chmod(qPrintable(f->dir.path()), 0755), 0);
-        QCOMPARE(::chmod(qPrintable(own), 0777), 0);
-        QCOMPARE(::chmod(qPrintable(program), mode_t(mode)), 0);
+        const QByteArray top = QFile::encodeName(f->dir.path()), program = top + "/program \xff";
+        const QString own = f->dir.filePath("home");
+        QVERIFY(::mkdir(program, 0755) == 0 && QDir().mkpath(own) && tu::WriteFile(own + "/f", ""));
+        std::filesystem::copy_file(KESTROW_REPORT, (program + "/kestrow-report").toStdString());
+        QVERIFY(!link || ::symlink(top + "/gone", program + "/Kestrow.txt") == 0);
+        QVERIFY(::symlink(program + "/kestrow-report", top + "/report") == 0);
+        QVERIFY(::chmod(top, 0755) == 0 && ::chmod(QFile::encodeName(own), 0777) == 0 &&
+                ::chmod(program, mode_t(mode)) == 0);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home.replace("~", own));
         environment.remove("XDG_DATA_HOME");
@@ -177,10 +165,10 @@ private slots:
                 if (::setgid(65534) != 0 || ::setuid(65534) != 0)
                     ::_exit(99);
             });
-        report.start(program + "/kestrow-report", {"--today", "2026-06-15"});
+        report.start(f->dir.filePath("report"), {"--today", "2026-06-15"});
         QVERIFY(report.waitForFinished(60000));
         const QString said = report.readAllStandardError();
-        looked.replace("PROGRAM", program).replace("~", own);
+        looked.replace("PROGRAM", QFile::decodeName(program)).replace("~", own);
         QVERIFY2(looked.isEmpty() ? said.contains("cannot find Kestrow's data folder")
                                   : said.contains("cannot read " + looked + "/Kestrow.txt: "),
                  qPrintable(said));

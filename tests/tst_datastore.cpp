@@ -110,15 +110,20 @@ const QByteArray kAfter[] = {kBefore + "\r\nNew|SG|d|.5|3\r\n",
         const std::string line =
             "Rec " + std::to_string(id) + "|Sub|d|" + std::to_string(choice) + "|12";
         std::vector<std::string> after = lines;
-        if (lines.size() < 4 || (choice < 4 && lines.size() < 40))
+        Status done;
+        if (lines.size() < 4 || (choice < 4 && lines.size() < 40)) {
             after.push_back(line);
-        else
-            choice < 8 ? void(after[n] = line) : void(after.erase(after.begin() + n));
-        say("P " + Joined(after) + "\n");
-        const Status done = after.size() > lines.size() ? store.append(line)
-                            : after.size() < lines.size()
-                                ? store.rewriteDeleting({std::int32_t(n + 1)})
-                                : store.rewriteReplacing(std::int32_t(n + 1), line);
+            say("P " + Joined(after) + "\n");
+            done = store.append(line);
+        } else if (choice < 8) {
+            after[n] = line;
+            say("P " + Joined(after) + "\n");
+            done = store.rewriteReplacing(std::int32_t(n + 1), line);
+        } else {
+            after.erase(after.begin() + n);
+            say("P " + Joined(after) + "\n");
+            done = store.rewriteDeleting({std::int32_t(n + 1)});
+        }
         lines = done ? after : std::vector<std::string>();
         say("K\n");
     }

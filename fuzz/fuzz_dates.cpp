@@ -1,5 +1,6 @@
 // The closed-form date step on any "date\ntoday" agrees with the plain rule of
 // budget_reference.h; the first byte picks the period's range, the next two the period.
+#include "core/dates.h"
 #include "fuzz_check.h"
 #include "tests/budget_reference.h"
 

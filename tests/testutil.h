@@ -15,7 +15,9 @@ namespace tu {
 inline QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
 }
 inline bool WriteFile(const QString& path, const QByteArray& bytes)
 {
@@ -34,8 +36,10 @@ inline QByteArrayList Lines(const QByteArray& bytes)
 struct Folder
 {
     QTemporaryDir dir;
-    QString dataPath = dir.filePath("Kestrow.txt"), tempPath = dir.filePath("xyzzy.tmp");
-    std::string data = dataPath.toStdString(), temp = tempPath.toStdString();
+    QString dataPath = dir.filePath("Kestrow.txt");
+    QString tempPath = dir.filePath("xyzzy.tmp");
+    std::string data = dataPath.toStdString();
+    std::string temp = tempPath.toStdString();
     QByteArray bytes() const { return ReadFile(dataPath); }
     bool write(const QByteArray& bytes) const { return WriteFile(dataPath, bytes); }
     bool scratch() const { return QFile::exists(tempPath); }
@@ -71,6 +75,8 @@ namespace tu {
 struct Fixture : Folder
 {
     std::unique_ptr<AppState> app = std::make_unique<AppState>();
+    // How long Run waits for a window to come to the front or to close.
+    int patienceMs = 10000;
     Fixture()
     {
         QLocale::setDefault(QLocale::c());
@@ -92,13 +98,15 @@ struct Fixture : Folder
         platform::SetSystemDateForTesting({});
         platform::SetProgramFolderForTesting(QString());
     }
+    // The state start-up leaves on a data file holding `contents`.
     bool open(const QByteArray& contents)
     {
         app = std::make_unique<AppState>();
         app->setToday("2026-06-15", 6);
-        if (!write(contents) || !app->openData(data, temp))
+        std::string read;
+        if (!write(contents) || !app->openData(data, temp) || !app->data().readContents(read))
             return false;
-        const auto parsed = kestrow::ParseLines(app->data().readLines());
+        const auto parsed = kestrow::ParseText(read);
         app->raiseHorizon(kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon));
         return true;
     }
@@ -124,13 +132,6 @@ inline void Type(QWidget* target, const QString& text)
             QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
-inline void ClickRow(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {})
-{
-    QVERIFY(row >= 0 && row < list->count());
-    list->scrollToItem(list->item(row));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
-                      list->visualItemRect(list->item(row)).center());
-}
 // Each row of a list led by the record number it carries, the link back to the data file.
 inline QStringList Rows(const QListWidget* list)
 {
@@ -140,22 +141,14 @@ inline QStringList Rows(const QListWidget* list)
     return rows;
 }
 
-// What a user sees of a control: a text, a list's rows apart by "/", a button "on"/"off"
-// ("*" when checked), a menu's items ("(off)" when disabled), a picture's description; or
-// "file" (line ends as "/"), "shown" (the messages since the last look), "scratch",
-// "printed", "front", "ending", "horizon".
-inline QString Shows(Fixture& f, QWidget* window, const QString& name)
+inline QString YesNo(bool yes)
 {
-    const auto yes = [](bool b) { return QString(b ? "yes" : "no"); };
-    if (name == "file")
-        return f.bytes().replace("\r\n", "/");
-    if (name == "shown" || name == "printed")
-        return (name == "shown" ? f.shown() : platform::PrinterTestHook::takePrinted()).join('/');
-    if (name == "scratch" || name == "ending" || name == "horizon")
-        return name == "horizon" ? QString::number(f.app->horizonMonths())
-                                 : yes(name == "scratch" ? f.scratch() : platform::ProgramEnding());
-    if (window == nullptr || name == "front")
-        return window ? window->objectName() : "no window";
+    return yes ? "yes" : "no";
+}
+// What a user sees of a control: a text, a list's rows apart by "/", a button "on"/"off"
+// ("*" when checked), a menu's items ("(off)" when disabled), a picture's description.
+inline QString ShowsControl(const QWidget* window, const QString& name)
+{
     QWidget* c = window->findChild<QWidget*>(name);
     if (c == nullptr)
         return "nothing in " + window->objectName();
@@ -173,161 +166,363 @@ inline QString Shows(Fixture& f, QWidget* window, const QString& name)
     }
     if (auto* button = qobject_cast<QAbstractButton*>(c))
         return QString(c->isEnabled() ? "on" : "off") + (button->isChecked() ? "*" : "");
-    return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description); // a picture
+    return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description);
+}
+// What a user sees of a control in `window`, or: "file" (line ends as "/"), "shown" (the
+// messages since the last look), "printed", "scratch", "ending", "horizon", "front".
+inline QString Shows(Fixture& f, const QWidget* window, const QString& name)
+{
+    if (name == "file")
+        return f.bytes().replace("\r\n", "/");
+    if (name == "shown")
+        return f.shown().join('/');
+    if (name == "printed")
+        return platform::PrinterTestHook::takePrinted().join('/');
+    if (name == "scratch")
+        return YesNo(f.scratch());
+    if (name == "ending")
+        return YesNo(platform::ProgramEnding());
+    if (name == "horizon")
+        return QString::number(f.app->horizonMonths());
+    if (window == nullptr)
+        return "no window";
+    if (name == "front")
+        return window->objectName();
+    return ShowsControl(window, name);
 }
 
-// Carries out a user's steps on the window in front (the modal one, else the shown one),
-// one a turn of the event loop, so a step that opens a modal window goes on inside it;
-// `begin` is the first step, `next` gives the others until "". In typed text "_" is a blank.
-//   click NAME | row LIST N [ctrl|shift] | type BOX TEXT (over what it holds) | key KEYS
-//   enter TEXT|TEXT... (into txtIn(0)... from the focus on, each left with Tab, the fifth
-//   with Enter, until a box keeps the focus) | walk NAME[=TEXT]|... | paste TEXT | close
-//   menu NAME (right click) | pick ACTION (in the open menu) | answer yes|no | printer yes|no
-//   write LINES (in place) | save LINES (renamed over it, as editors save) | touch
-//   delete file|scratch
-//   check NAME=WHAT (as Shows gives it, trimmed) | check NAME~PART
-// Returns the checks that failed and the windows left open at the end, which are closed.
+// ---------------------------------------------------------------------------------------
+// A user's steps, written "verb arguments" and apart by ";" in a script (in typed text "_"
+// stands for a blank). Run carries them out on the window in front, one a turn of the event
+// loop, so a step that opens a modal window goes on inside it. Each verb is the function
+// of the same name below.
+struct Step
+{
+    Fixture& f;
+    QWidget* front; // the modal window, else the one shown; nullptr when none is
+    QString step;   // the whole step, for messages
+    QStringList& failed;
+    QString args = step.section(' ', 1); // what follows the verb
+    bool lost = false; // a control it names is not there: the script has lost its way
+
+    void fail(const QString& why) { failed << step + "   but " + why; }
+    QString word(int i) const { return args.section(' ', i, i); }
+    QString typed(int from = 0) const { return args.section(' ', from).replace('_', ' '); }
+    QWidget* focus() const
+    {
+        QWidget* focused = front->focusWidget();
+        return focused != nullptr ? focused : front;
+    }
+    // The control the step names first; nullptr, and the run ends, when there is none.
+    template <class T = QWidget> T* control()
+    {
+        T* c = front->findChild<T*>(word(0));
+        if (c == nullptr) {
+            fail(Shows(f, front, "front") + " is in front");
+            lost = true;
+        }
+        return c;
+    }
+
+    // click NAME
+    void click()
+    {
+        if (QWidget* c = control())
+            QTest::mouseClick(c, Qt::LeftButton);
+    }
+    // row LIST N [ctrl|shift]
+    void row()
+    {
+        auto* list = control<QListWidget>();
+        const int n = word(1).toInt();
+        if (list == nullptr || n < 0 || n >= list->count()) {
+            fail("there is no such row");
+            return;
+        }
+        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+        if (word(2) == "ctrl")
+            modifiers = Qt::ControlModifier;
+        if (word(2) == "shift")
+            modifiers = Qt::ShiftModifier;
+        list->scrollToItem(list->item(n));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                          list->visualItemRect(list->item(n)).center());
+    }
+    // type BOX TEXT: clicks into the box, selects what it holds and types over it.
+    void type()
+    {
+        QWidget* box = control();
+        if (box == nullptr)
+            return;
+        QTest::mouseClick(box, Qt::LeftButton);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        Type(box, typed(1));
+    }
+    // key KEYS, to the control with the focus or the open menu; shortcuts see it first.
+    void key()
+    {
+        QWidget* target = QApplication::activePopupWidget();
+        QTest::keySequence(target != nullptr ? target : focus(), QKeySequence(args));
+    }
+    // menu NAME: a right click where a user would make it, on a list's first row.
+    void menu()
+    {
+        QWidget* at = control();
+        if (at == nullptr)
+            return;
+        QPoint where = at->rect().center();
+        if (auto* list = qobject_cast<QListWidget*>(at)) {
+            at = list->viewport();
+            where = QPoint(20, 8);
+        }
+        QTest::mouseClick(front->windowHandle(), Qt::RightButton, {}, at->mapTo(front, where));
+    }
+    // pick ACTION in the open menu
+    void pick()
+    {
+        auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QAction* item = open != nullptr ? open->findChild<QAction*>(args) : nullptr;
+        if (item == nullptr)
+            fail("no open menu holds it");
+        else
+            QTest::mouseClick(open, Qt::LeftButton, {}, open->actionGeometry(item).center());
+    }
+    // enter TEXT|TEXT...: into txtIn(0)... from the one with the focus on, each left with
+    // Tab, the fifth with Enter, until a box keeps the focus (it refused what was typed).
+    void enter()
+    {
+        const QStringList parts = typed().split('|');
+        for (int i = 0; i < parts.size(); ++i) {
+            QWidget* box = front->findChild<QWidget*>(QStringLiteral("txtIn(%1)").arg(i));
+            if (box != front->focusWidget())
+                continue;
+            Type(box, parts[i]);
+            QTest::keyClick(box, i == 4 ? Qt::Key_Return : Qt::Key_Tab);
+            if (front->focusWidget() == box)
+                break;
+        }
+    }
+    // walk NAME[=TEXT]|...: each stop of the Tab order from the focus round to it again, by
+    // the name and description (the tooltip) a screen reader gives, TEXT typed there; then
+    // every control must lie inside the window.
+    void walk()
+    {
+        QStringList stops = typed().split('|');
+        stops << stops.first().section('=', 0, 0);
+        for (int i = 0; i < stops.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(focus(), Qt::Key_Tab);
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(focus());
+            const QString tip = focus()->toolTip();
+            if (face->text(QAccessible::Name) != stops[i].section('=', 0, 0) ||
+                !face->text(QAccessible::Description).startsWith(tip))
+                fail("the walk met " + face->text(QAccessible::Name));
+            Type(focus(), stops[i].section('=', 1));
+        }
+        for (QWidget* c : front->findChildren<QWidget*>()) {
+            const QRect place(c->mapTo(front, QPoint()), c->size());
+            if (c->isVisibleTo(front) && !front->rect().contains(place))
+                fail(c->objectName() + " lies outside " + front->objectName());
+        }
+    }
+    // paste TEXT into the control with the focus
+    void paste()
+    {
+        QApplication::clipboard()->setText(typed());
+        QTest::keyClick(focus(), Qt::Key_V, Qt::ControlModifier);
+    }
+    void close() { front->close(); }
+    // answer yes|no: to the next question
+    void answer() { platform::MessageTestHook::queueAnswer(args == "yes"); }
+    // printer yes|no: whether there is one
+    void printer() { platform::PrinterTestHook::setPrinterAvailable(args == "yes"); }
+    // write LINES: in place, lines apart by "/"
+    void write()
+    {
+        if (!WriteFile(f.dataPath, FileLines()))
+            fail("it could not be written");
+    }
+    // save LINES: a new file renamed over the old one, as text editors save
+    void save()
+    {
+        const QString fresh = f.dataPath + ".new";
+        if (!WriteFile(fresh, FileLines()) ||
+            ::rename(qPrintable(fresh), qPrintable(f.dataPath)) != 0)
+            fail("it could not be saved");
+    }
+    QByteArray FileLines() const { return QString(args).replace('/', "\r\n").toUtf8(); }
+    // touch: a new modification time, the same bytes
+    void touch()
+    {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
+        if (::utimensat(AT_FDCWD, qPrintable(f.dataPath), times, 0) != 0)
+            fail("the file could not be touched");
+    }
+    // delete file|scratch
+    void remove()
+    {
+        if (!QFile::remove(args == "file" ? f.dataPath : f.tempPath))
+            fail("there was nothing to delete");
+    }
+    // check NAME=WHAT (all of it, as Shows gives it, trimmed) | check NAME~PART
+    void check()
+    {
+        const qsizetype at = args.indexOf(QRegularExpression("[=~]"));
+        const QString what = args.left(at), wanted = args.mid(at + 1);
+        const QString seen = Shows(f, front, what).trimmed();
+        if (at < 0)
+            fail("it says neither = nor ~");
+        else if (args[at] == '=' ? seen != wanted : !seen.contains(wanted))
+            fail(what + " shows " + seen);
+    }
+};
+
+// The verbs, and whether they need a window in front.
+inline const QHash<QString, std::pair<void (Step::*)(), bool>>& Verbs()
+{
+    static const QHash<QString, std::pair<void (Step::*)(), bool>> verbs{
+        {"click", {&Step::click, true}},    {"row", {&Step::row, true}},
+        {"type", {&Step::type, true}},      {"key", {&Step::key, true}},
+        {"menu", {&Step::menu, true}},      {"pick", {&Step::pick, true}},
+        {"enter", {&Step::enter, true}},    {"walk", {&Step::walk, true}},
+        {"paste", {&Step::paste, true}},    {"close", {&Step::close, true}},
+        {"answer", {&Step::answer, false}}, {"printer", {&Step::printer, false}},
+        {"write", {&Step::write, false}},   {"save", {&Step::save, false}},
+        {"touch", {&Step::touch, false}},   {"delete", {&Step::remove, false}},
+        {"check", {&Step::check, false}}};
+    return verbs;
+}
+
+// The window a user's keys go to: the modal one, else the one shown.
+inline QWidget* Front()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->objectName().startsWith("frm"))
+            return top;
+    return nullptr;
+}
+
+// Carries out a step; false when the script has lost its way.
+inline bool Carry(Fixture& f, QWidget* front, const QString& text, QStringList& failed)
+{
+    Step step{f, front, text, failed};
+    const auto verb = Verbs().constFind(text.section(' ', 0, 0));
+    if (verb == Verbs().constEnd()) {
+        failed << "no such step: " + text;
+        return true;
+    }
+    if (verb->second && front == nullptr) {
+        step.fail("no window is in front");
+        return false;
+    }
+    (step.*verb->first)();
+    return !step.lost;
+}
+
+// Runs the steps `next` gives until it gives "", after `begin` (which usually opens a modal
+// window). Every wait, for the window in front to become active before a step or for what
+// is left open at the end to close, ends after f.patienceMs. Returns the failures: checks
+// that did not hold, a wait that timed out, windows left open (which are closed).
+class Runner : public QObject
+{
+public:
+    Runner(Fixture& f, std::function<QString(QWidget*)> next, std::function<void()> begin)
+        : f_(f), next_(std::move(next)), begin_(std::move(begin))
+    {}
+    QStringList run()
+    {
+        later();
+        QDeadlineTimer last(std::chrono::minutes(2)); // should the turns ever stop coming
+        while (!done_ && !last.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (!done_)
+            failed_ << "the run never ended; the last step: " + step_;
+        return failed_;
+    }
+
+private:
+    void later(int ms = 0) { QTimer::singleShot(ms, this, &Runner::turn); }
+    void turn()
+    {
+        QWidget* front = Front();
+        if (begin_) {
+            const std::function<void()> begin = std::move(begin_);
+            begin_ = nullptr;
+            later();
+            begin(); // may hold a modal window's loop, in which the next turns run
+            return;
+        }
+        if (!ending_ && step_.isEmpty()) {
+            step_ = next_(front).trimmed();
+            ending_ = step_.isEmpty();
+            deadline_.setRemainingTime(f_.patienceMs);
+        }
+        const bool modal = front != nullptr && QApplication::activeModalWidget() != nullptr;
+        const bool inactive = !ending_ && front != nullptr && !front->isActiveWindow();
+        if (ending_ && !modal) {
+            done_ = true;
+        } else if ((ending_ || inactive) && deadline_.hasExpired()) {
+            timeOut(front);
+        } else if (inactive) { // keys go where a user's would: to the window in front
+            front->activateWindow();
+            later(5);
+        } else if (ending_) {
+            later();
+            closeLeftOpen(front);
+        } else {
+            later();
+            last_ = step_;
+            step_.clear();
+            ending_ = !Carry(f_, front, last_, failed_);
+        }
+    }
+    // Ends the program as Exit ends it: every window closes and every modal loop is left.
+    void timeOut(const QWidget* front)
+    {
+        QString what = step_;
+        if (ending_)
+            what = "closing what is left open after " + last_;
+        failed_ << QStringLiteral("timed out after %1 ms: %2   with %3 in front")
+                       .arg(f_.patienceMs)
+                       .arg(what, front->objectName());
+        done_ = true;
+        platform::EndProgram();
+    }
+    // Without the window's own reaction (the introduction's would end Kestrow); told once.
+    void closeLeftOpen(QWidget* front)
+    {
+        const QString failure = "left open: " + front->objectName();
+        if (!failed_.contains(failure))
+            failed_ << failure;
+        front->setVisible(false);
+    }
+
+    Fixture& f_;
+    std::function<QString(QWidget*)> next_;
+    std::function<void()> begin_;
+    QStringList failed_;
+    QString step_; // fetched, not yet carried out
+    QString last_; // carried out last
+    bool ending_ = false;
+    bool done_ = false;
+    QDeadlineTimer deadline_;
+};
+
 inline QStringList Run(Fixture& f, const std::function<QString(QWidget*)>& next,
                        std::function<void()> begin = {})
 {
-    QStringList failed;
-    bool ended = false, done = false;
-    int waits = 0;
-    QString held;
-    QObject turns; // no turn outlives the run
-    std::function<void()> turn = [&] {
-        QWidget* w = QApplication::activeModalWidget();
-        for (QWidget* top : QApplication::topLevelWidgets())
-            w = w || !top->isVisible() || !top->objectName().startsWith("frm") ? w : top;
-        const QString step = begin || ended   ? QString()
-                             : held.isEmpty() ? next(w).trimmed()
-                                              : std::exchange(held, QString());
-        if (!step.isEmpty() && QApplication::activeWindow() != w && ++waits < 20) {
-            held = step; // keys go where a user's would: to the window in front, once active
-            w->activateWindow();
-            return void(QTimer::singleShot(0, &turns, turn));
-        }
-        waits = 0;
-        ended = ended || (!begin && step.isEmpty());
-        if (ended && (!w || !QApplication::activeModalWidget()))
-            return void(done = true);
-        QTimer::singleShot(0, &turns, turn);
-        if (begin)
-            return std::exchange(begin, nullptr)();
-        if (ended) { // closed without its own reaction (the introduction's would end Kestrow)
-            failed << "left open: " + w->objectName();
-            return qobject_cast<QDialog*>(w) ? qobject_cast<QDialog*>(w)->QDialog::done(0)
-                                             : void(w->close());
-        }
-        const QString verb = step.section(' ', 0, 0), name = step.section(' ', 1, 1),
-                      rest = step.section(' ', 2);
-        const QString text = step.section(' ', 1).replace('_', ' ');
-        QWidget* focus = w && w->focusWidget() ? w->focusWidget() : w;
-        if ((!w && verb != "check") ||
-            (QStringList{"click", "row", "type", "menu"}.contains(verb) &&
-             !w->findChild<QWidget*>(name))) {
-            failed << step + "   but " + Shows(f, w, "front") + " is in front";
-            ended = true; // the script has lost its way
-        } else if (verb == "click") {
-            QTest::mouseClick(Find(w, name), Qt::LeftButton);
-        } else if (verb == "row") {
-            ClickRow(Find<QListWidget>(w, name), rest.section(' ', 0, 0).toInt(),
-                     rest.endsWith("ctrl")    ? Qt::ControlModifier
-                     : rest.endsWith("shift") ? Qt::ShiftModifier
-                                              : Qt::NoModifier);
-        } else if (verb == "type") { // clicks into the box, selects what it holds, types over it
-            QTest::mouseClick(Find(w, name), Qt::LeftButton);
-            QTest::keyClick(Find(w, name), Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClick(Find(w, name), Qt::Key_Backspace);
-            Type(Find(w, name), QString(rest).replace('_', ' '));
-        } else if (verb == "key") { // as the desktop delivers it, so shortcuts see it too
-            // (QTest's own window keys run the event loop, and so the next step, inside.)
-            QWidget* popup = QApplication::activePopupWidget();
-            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
-                qt_handleKeyEvent(popup ? popup->windowHandle() : w->windowHandle(), type,
-                                  QKeySequence(name)[0].key(),
-                                  QKeySequence(name)[0].keyboardModifiers());
-        } else if (verb == "menu") {
-            auto* list = qobject_cast<QListWidget*>(Find(w, name));
-            QWidget* at = list ? list->viewport() : Find(w, name);
-            QTest::mouseClick(w->windowHandle(), Qt::RightButton, {},
-                              at->mapTo(w, list ? QPoint(20, 8) : at->rect().center()));
-        } else if (verb == "pick") {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            QAction* item = menu ? menu->findChild<QAction*>(name) : nullptr;
-            if (item == nullptr)
-                failed << step + "   but no open menu holds it";
-            else
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
-        } else if (verb == "enter") {
-            const QStringList parts = text.split('|');
-            for (int i = 0; i < parts.size(); ++i) {
-                QWidget* box = w->findChild<QWidget*>(QStringLiteral("txtIn(%1)").arg(i));
-                if (box != w->focusWidget())
-                    continue;
-                Type(box, parts[i]);
-                QTest::keyClick(box, i == 4 ? Qt::Key_Return : Qt::Key_Tab);
-                if (w->focusWidget() == box)
-                    break;
-            }
-        } else if (verb == "walk") {
-            // Each stop of the Tab order from the focus round to it again, by the name and
-            // description (the tooltip) a screen reader gives; "=TEXT" is typed there.
-            const QStringList stops = text.split('|') << text.section('|', 0, 0);
-            for (const QString& stop : stops) {
-                QWidget* at = w->focusWidget();
-                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(at);
-                if (face->text(QAccessible::Name) != stop.section('=', 0, 0) ||
-                    (!at->toolTip().isEmpty() &&
-                     !face->text(QAccessible::Description).startsWith(at->toolTip())))
-                    failed << "walk met " + face->text(QAccessible::Name) + " for " + stop;
-                Type(at, stop.section('=', 1));
-                if (&stop != &stops.back())
-                    QTest::keyClick(at, Qt::Key_Tab);
-            }
-            for (QWidget* c : w->findChildren<QWidget*>()) // every control inside the window
-                if (c->isVisibleTo(w) &&
-                    !w->rect().contains(QRect(c->mapTo(w, QPoint()), c->size())))
-                    failed << c->objectName() + " lies outside " + w->objectName();
-        } else if (verb == "paste") {
-            QApplication::clipboard()->setText(text);
-            QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
-        } else if (verb == "close") {
-            w->close();
-        } else if (verb == "answer" || verb == "printer") {
-            verb == "answer" ? platform::MessageTestHook::queueAnswer(name == "yes")
-                             : platform::PrinterTestHook::setPrinterAvailable(name == "yes");
-        } else if (verb == "write" || verb == "save") {
-            const QByteArray lines = step.section(' ', 1).replace('/', "\r\n").toUtf8();
-            const QString fresh = verb == "write" ? f.dataPath : f.dataPath + ".new";
-            if (!WriteFile(fresh, lines) ||
-                (fresh != f.dataPath && ::rename(qPrintable(fresh), qPrintable(f.dataPath)) != 0))
-                failed << "could not " + step;
-        } else if (verb == "touch") { // a new time, the same bytes
-            const struct timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
-            ::utimensat(AT_FDCWD, qPrintable(f.dataPath), times, 0);
-        } else if (verb == "delete") {
-            QFile::remove(name == "file" ? f.dataPath : f.tempPath);
-        } else if (verb == "check") {
-            const qsizetype at = step.indexOf(QRegularExpression("[=~]"));
-            const QString what = step.mid(6, at - 6), seen = Shows(f, w, what).trimmed();
-            if (step[at] == '=' ? seen != step.mid(at + 1) : !seen.contains(step.mid(at + 1)))
-                failed << step + "   but " + what + " shows " + seen;
-        } else {
-            failed << "no such step: " + step;
-        }
-    };
-    QTimer::singleShot(0, &turns, turn);
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return failed;
+    return Runner(f, next, std::move(begin)).run();
 }
-
 inline QStringList Run(Fixture& f, const QString& script, std::function<void()> begin = {})
 {
     QStringList steps = script.split(';', Qt::SkipEmptyParts);
     const auto next = [&steps](QWidget*) {
-        return steps.isEmpty() ? QString() : steps.takeFirst();
+        if (steps.isEmpty())
+            return QString();
+        return steps.takeFirst();
     };
     return Run(f, next, std::move(begin));
 }

@@ -22,34 +22,43 @@ const char* const kDec = "Dec|Sub|2026-12-01|1,200.00|12";
 
 std::vector<UsableRecord> Records(const QStringList& lines)
 {
-    std::vector<std::string> raw;
-    for (const QString& line : lines)
-        raw.push_back(line.toStdString());
-    return ParseLines(raw).records;
+    return ParseText(lines.join('\n').toStdString()).records;
+}
+
+QString Cents(double money)
+{
+    return QString::number(money, 'f', 2);
 }
 
 // The month shown; monthly, bills, net, total and freed; "n:date" for each due entry in
 // the order found; "!n" for each record left out; the totals at offsets 0, 1, 5, 6, 11.
+// The grouped computation and the plain loop must agree on all of it, and on every month's
+// total, to the cent.
 QString Outcome(const QStringList& lines, const std::string& today, int offset)
 {
     const auto records = Records(lines);
-    QStringList out[2];
+    const BudgetInput input{&records, today, 120, std::int16_t(offset)};
+    const BudgetFigures figures[2] = {Compute(input), reference::Compute(input)};
+    QStringList out[2], totals[2];
     for (int i = 0; i < 2; ++i) {
-        const BudgetFigures f =
-            (i ? &reference::Compute : &Compute)({&records, today, 120, std::int16_t(offset)});
+        const BudgetFigures& f = figures[i];
         out[i] << QString::fromStdString(f.shownMonth);
         for (const double x :
              {f.monthlyRequired, f.billsDue, f.netRequirement, f.totalThisMonth, f.freedAmount})
-            out[i] << QString::number(x);
+            out[i] << Cents(x);
         for (const DueEntry& entry : f.due)
             out[i]
                 << QStringLiteral("%1:%2").arg(entry.recordNumber).arg(entry.effectiveDate.c_str());
         for (const std::int32_t n : f.skippedRecords)
             out[i] << QStringLiteral("!%1").arg(n);
+        for (const double total : f.monthTotals)
+            totals[i] << Cents(total);
         out[i] << "|";
         for (const int m : {0, 1, 5, 6, 11})
-            out[i] << QString::number(f.monthTotals.at(std::size_t(m)));
+            out[i] << totals[i].value(m);
     }
+    if (totals[0] != totals[1])
+        return "the plain loop's month totals: " + totals[1].join(' ');
     return out[0] == out[1] ? out[0].join(' ') : "the plain loop gives " + out[1].join(' ');
 }
 
@@ -69,38 +78,45 @@ private slots:
             QTest::newRow(name) << lines << offset << QString(outcome);
         };
         row("two yearly", {kJune, kDec}, 0,
-            "2026-06 200 1200 0 1200 600 1:2026-06-01 | 600 800 1600 600 1600");
+            "2026-06 200.00 1200.00 0.00 1200.00 600.00 1:2026-06-01 | 600.00 800.00 1600.00 "
+            "600.00 1600.00");
         // The pot follows the cycle at once; the payment is listed only from its first date.
         row("first date ahead", {"Later|SG|2027-09-01|600|6"}, 3,
-            "2026-09 100 0 0 0 0 | 300 400 200 300 200");
+            "2026-09 100.00 0.00 0.00 0.00 0.00 | 300.00 400.00 200.00 300.00 200.00");
         row("... and at it", {"Later|SG|2027-09-01|600|6"}, 15,
-            "2027-09 100 600 0 600 0 1:2027-09-01 | 300 400 200 300 200");
+            "2027-09 100.00 600.00 0.00 600.00 0.00 1:2027-09-01 | 300.00 400.00 200.00 300.00 "
+            "200.00");
         // A monthly payment is paid as it is saved: nothing waits in the pot.
         row("monthly, end of the horizon", {"Phone|S|2026-03-01|50|1"}, 120,
-            "2036-06 50 50 0 50 0 1:2026-06-01 | 0 0 0 0 0");
+            "2036-06 50.00 50.00 0.00 50.00 0.00 1:2026-06-01 | 0.00 0.00 0.00 0.00 0.00");
         // Earlier this year: not moved on, due next February with its old date.
         row("earlier this year", {"Feb|Mem|2026-02-01|1200|12"}, 8,
-            "2027-02 100 1200 0 1200 0 1:2026-02-01 | 400 500 900 1000 300");
-        // Freed money: the true smallest total, the month ending the horizon aside.
+            "2027-02 100.00 1200.00 0.00 1200.00 0.00 1:2026-02-01 | 400.00 500.00 900.00 1000.00 "
+            "300.00");
+        // Freed money: the true smallest total, the month ending the horizon aside; cents kept.
         row("freed beyond ten billion",
-            {"A|S|2026-06-01|120,000,000,000|12", "B|S|2026-12-01|120,000,000,000|12"}, 3,
-            "2026-09 2e+10 0 6e+10 6e+10 6e+10 | 6e+10 8e+10 1.6e+11 6e+10 1.6e+11");
+            {"A|S|2026-06-01|120,000,000,000.12|12", "B|S|2026-12-01|120,000,000,000.36|12"}, 3,
+            "2026-09 20000000000.04 0.00 60000000000.24 60000000000.24 60000000000.06 | "
+            "60000000000.18 80000000000.22 160000000000.38 60000000000.06 160000000000.26");
         row("only the last month empty", {"Ten|SG|2036-06-01|1,210|121"}, 0,
-            "2026-06 10 0 0 0 10 | 10 20 60 70 120");
+            "2026-06 10.00 0.00 0.00 0.00 10.00 | 10.00 20.00 60.00 70.00 120.00");
         // Records no month can place count nowhere; the others are as if alone.
         row("two- and five-digit years left out",
             {"Old|S|26-06-01|1|12", kJune, "Far|S|20260-06-01|1|12", kDec}, 0,
-            "2026-06 200 1200 0 1200 600 2:2026-06-01 !1 !3 | 600 800 1600 600 1600");
+            "2026-06 200.00 1200.00 0.00 1200.00 600.00 2:2026-06-01 !1 !3 | 600.00 800.00 1600.00 "
+            "600.00 1600.00");
         row("a step beyond 16 bits left out", {kJune, "Huge|S|0001-32000-01|1|32767"}, 0,
-            "2026-06 100 1200 0 1200 0 1:2026-06-01 !2 | 0 100 500 600 1100");
+            "2026-06 100.00 1200.00 0.00 1200.00 0.00 1:2026-06-01 !2 | 0.00 100.00 500.00 600.00 "
+            "1100.00");
         // The later of the stored and the stepped date is chosen by comparing texts.
         row("a one-digit month as typed", {"Hand|S|2026-3-1|50|1"}, 0,
-            "2026-06 50 50 0 50 0 1:2026-3-1 | 0 0 0 0 0");
+            "2026-06 50.00 50.00 0.00 50.00 0.00 1:2026-3-1 | 0.00 0.00 0.00 0.00 0.00");
         row("the day cut, and kept later", {"End|S|2026-09-31|300|3"}, 0,
-            "2026-06 100 0 0 0 0 | 0 100 200 0 200");
+            "2026-06 100.00 0.00 0.00 0.00 0.00 | 0.00 100.00 200.00 0.00 200.00");
         // Monthly payments first due in different months: their due sums are carried on.
         row("monthly from two months", {"A|S|2026-03-01|5|1", "B|S|2027-01-01|7|1", kJune}, 0,
-            "2026-06 112 1205 0 1205 0 1:2026-06-01 3:2026-06-01 | 0 100 500 600 1100");
+            "2026-06 112.00 1205.00 0.00 1205.00 0.00 1:2026-06-01 3:2026-06-01 | 0.00 100.00 "
+            "500.00 600.00 1100.00");
     }
     // And in every month, the payments due and their sum, both from the rhythms in which
     // the payments fall due, as Compute lists them.

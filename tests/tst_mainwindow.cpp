@@ -268,6 +268,49 @@ private slots:
                  "The pot never needs to hold less than 1,207.88; its lowest need is in 2028-04.");
     }
 
+    // With no printer the list may be saved as a PDF file instead: the user is asked, the
+    // save dialog names the file (empty when cancelled), and a failure is told.
+    void pdfWithoutPrinter_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("name"); // in the case's folder
+        QTest::addColumn<QString>("told"); // after the question
+        QTest::newRow("saved") << "yes"
+                               << "list.pdf"
+                               << "";
+        QTest::newRow("declined") << "no"
+                                  << "list.pdf"
+                                  << "";
+        QTest::newRow("cancelled") << "yes"
+                                   << ""
+                                   << "";
+        QTest::newRow("no such folder") << "yes"
+                                        << "none/list.pdf"
+                                        << "Kestrow could not save the list as %1: ";
+    }
+    void pdfWithoutPrinter()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, name);
+        QFETCH(QString, told);
+        QVERIFY(f->open("Paper|Sub|2026-03-01|50.00|1"));
+        MainWindow w(*f->app);
+        w.show();
+        const QString file = name.isEmpty() ? QString() : f->dir.filePath(name);
+        platform::SaveDialogTestHook::setAnswer(file);
+        QCOMPARE(tu::Run(*f, "click cmdEdit; answer " + answer +
+                                 "; click cmdPrint; click cmdDone;"
+                                 "check printed="),
+                 QStringList());
+        const QStringList shown = f->shown();
+        QCOMPARE(shown.value(0), "No printer is available. Save the list as a PDF file instead?");
+        QCOMPARE(shown.size(), told.isEmpty() ? 1 : 2);
+        QVERIFY2(told.isEmpty() || shown.value(1).startsWith(told.arg(file)),
+                 qPrintable(shown.value(1)));
+        const bool written = answer == "yes" && !name.isEmpty() && told.isEmpty();
+        QCOMPARE(tu::ReadFile(file).startsWith("%PDF-"), written);
+    }
+
     // Saved (through the dialog's hook) as kestrow-report writes them; never over the data file.
     // Saved again onto a full disk, each says why and leaves the file before it.
     void exports()
@@ -300,12 +343,15 @@ private slots:
             f->app->useFileOps(kestrow::FileOps::system());
             QCOMPARE(tu::ReadFile(target), exported);
         }
-        platform::SaveDialogTestHook::setAnswer(f->dataPath);
-        QCOMPARE(tu::Run(*f, "menu lstDue; pick mnuExportTable; check shown~Kestrow could not "
-                             "save the month table as " +
-                                 f->dataPath + ": "),
-                 QStringList());
-        QVERIFY(f->bytes() == payments && platform::SaveDialogTestHook::takeDialogs() == 5);
+        // Refused over the data file; told when the folder is missing.
+        for (const QString& target : {f->dataPath, f->dir.filePath("none/table.csv")}) {
+            platform::SaveDialogTestHook::setAnswer(target);
+            QCOMPARE(tu::Run(*f, "menu lstDue; pick mnuExportTable; check shown~Kestrow could "
+                                 "not save the month table as " +
+                                     target + ": "),
+                     QStringList());
+        }
+        QVERIFY(f->bytes() == payments && platform::SaveDialogTestHook::takeDialogs() == 6);
     }
 };
 

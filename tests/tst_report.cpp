@@ -3,7 +3,7 @@
 #include "testutil.h"
 
 #include <filesystem>
-#include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -186,20 +186,9 @@ private slots:
             QCOMPARE(err.count('\n'), 1);
     }
 
-    // The report finds the data file Kestrow uses from its own path (through a link) kept as
-    // bytes: decoded, a folder name that is not UTF-8 would lead it elsewhere.
-    void reportFindsTheFileBesideIt()
+    // In the build tree the report is built in tools/, below the program and its data.
+    void reportFindsTheBuildTreesFile()
     {
-        const std::string folder = f->dir.path().toStdString() + "/Kestrow \xff folder";
-        QCOMPARE(::mkdir(folder.c_str(), 0755), 0);
-        std::filesystem::copy_file(KESTROW_REPORT, folder + "/kestrow-report");
-        QVERIFY(std::ofstream(folder + "/Kestrow.txt") << kTwoYearly.constData());
-        const QString link = f->dir.filePath("report");
-        QCOMPARE(::symlink((folder + "/kestrow-report").c_str(), qPrintable(link)), 0);
-        const auto [code, out, err] = Report({"--today", "2026-06-15"}, link);
-        QVERIFY(code == 0 && out.contains("Insurance"));
-
-        // In the build tree the report is built in tools/, below the program and its data.
         const QString build = f->dir.filePath("build");
         QVERIFY(QDir().mkpath(build + "/tools") &&
                 tu::WriteFile(build + "/Kestrow.txt", kTwoYearly));
@@ -208,6 +197,66 @@ private slots:
         const auto [built, builtOut, builtErr] =
             Report({"--today", "2026-06-15"}, build + "/tools/kestrow-report");
         QVERIFY2(built == 0 && builtOut.contains("Insurance"), builtErr.constData());
+    }
+
+    void dataFolder_data()
+    {
+        QTest::addColumn<int>("mode");       // of the program's folder
+        QTest::addColumn<bool>("link");      // one at the data file's name, leading nowhere
+        QTest::addColumn<QString>("xdg");    // XDG_DATA_HOME, "~" for the case's home
+        QTest::addColumn<QString>("home");   // HOME, "~/f" a plain file
+        QTest::addColumn<QString>("looked"); // the folder it looked in
+        const auto row = [](const char* name, int mode, bool link, const char* xdg,
+                            const char* home, const char* looked) {
+            QTest::newRow(name) << mode << link << QString(xdg) << QString(home) << QString(looked);
+        };
+        row("a folder that can be written", 0777, false, "", "~", "PROGRAM");
+        row("a folder that cannot, with a link", 0555, true, "~/data", "~", "PROGRAM");
+        row("a folder that cannot", 0555, false, "~/data", "~", "~/data/Kestrow");
+        row("no XDG_DATA_HOME", 0555, false, "", "~", "~/.local/share/Kestrow");
+        row("a relative XDG_DATA_HOME", 0555, false, "data", "~", "~/.local/share/Kestrow");
+        row("a home that is no folder", 0555, false, "", "~/f", "");
+    }
+    // Without FILE the report reads Kestrow.txt where Kestrow keeps it: beside the program
+    // when anything is at that name there or the folder can be written, else in the user's
+    // data folder, made when missing. The program's folder is found from its own path,
+    // through a link, and kept as bytes: decoded, a name that is not UTF-8 would lead
+    // elsewhere. Root can write anywhere, so root runs the report as nobody.
+    void dataFolder()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, link);
+        QFETCH(QString, xdg);
+        QFETCH(QString, home);
+        QFETCH(QString, looked);
+        const QByteArray top = QFile::encodeName(f->dir.path()), program = top + "/program \xff";
+        const QString own = f->dir.filePath("home");
+        QVERIFY(::mkdir(program, 0755) == 0 && QDir().mkpath(own) && tu::WriteFile(own + "/f", ""));
+        std::filesystem::copy_file(KESTROW_REPORT, (program + "/kestrow-report").toStdString());
+        QVERIFY(!link || ::symlink(top + "/gone", program + "/Kestrow.txt") == 0);
+        QVERIFY(::symlink(program + "/kestrow-report", top + "/report") == 0);
+        QVERIFY(::chmod(top, 0755) == 0 && ::chmod(QFile::encodeName(own), 0777) == 0 &&
+                ::chmod(program, mode_t(mode)) == 0);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.replace("~", own));
+        environment.remove("XDG_DATA_HOME");
+        if (!xdg.isEmpty())
+            environment.insert("XDG_DATA_HOME", xdg.replace("~", own));
+        QProcess report;
+        report.setProcessEnvironment(environment);
+        if (::geteuid() == 0)
+            report.setChildProcessModifier([] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+        report.start(f->dir.filePath("report"), {"--today", "2026-06-15"});
+        QVERIFY(report.waitForFinished(60000));
+        const QString said = report.readAllStandardError();
+        looked.replace("PROGRAM", QFile::decodeName(program)).replace("~", own);
+        QVERIFY2(looked.isEmpty() ? said.contains("cannot find Kestrow's data folder")
+                                  : said.contains("cannot read " + looked + "/Kestrow.txt: "),
+                 qPrintable(said));
+        QCOMPARE(report.exitCode(), 1);
     }
 
     // `make clean` keeps the payments `make run` keeps in the build folder, not an empty file.

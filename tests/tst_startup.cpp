@@ -1,7 +1,6 @@
 // Start-up: the first run, an unreadable clock; damaged files through every month (reported
 // once, nothing changed); odd files and paths, at start-up and at the first change after it.
 #include "app/startup.h"
-#include "core/notices.h"
 #include "core/text.h"
 #include "forms/introdialog.h"
 #include "forms/mainwindow.h"
@@ -72,18 +71,36 @@ class TestStartup : public QObject
     std::unique_ptr<tu::Fixture> f;
     std::unique_ptr<MainWindow> main;
     Faults faults;
-    StartupWindows windows() // as the program wires them
+    int introductions = 0;
+    // As the program wires them. Start-up shows the introduction again while the file stays
+    // empty, so a case whose introduction adds nothing ends the program after a few showings.
+    StartupWindows windows(std::function<void()> introduction = {})
     {
-        return {[this] { IntroDialog(*f->app).exec(); },
-                [this] { (main = std::make_unique<MainWindow>(*f->app))->show(); }};
+        if (!introduction)
+            introduction = [this] { IntroDialog(*f->app).exec(); };
+        const auto bounded = [this, introduction] {
+            if (++introductions > 5)
+                platform::EndProgram();
+            else
+                introduction();
+        };
+        return {bounded, [this] {
+                    main = std::make_unique<MainWindow>(*f->app);
+                    main->show();
+                }};
     }
 private slots:
-    void init() { f = std::make_unique<tu::Fixture>(); }
+    void init()
+    {
+        f = std::make_unique<tu::Fixture>();
+        introductions = 0;
+    }
     void cleanup()
     {
         main.reset();
         f.reset();
         faults = Faults();
+        QVERIFY2(introductions <= 5, "the introduction came back again and again");
     }
 
     // No data file: the introduction comes back until a payment is added; Exit on the first
@@ -164,8 +181,8 @@ private slots:
         // On an empty file the introduction comes first; there the user adds one payment.
         const QByteArray expected = contents.isEmpty() ? kRent + "\r\n" : contents;
         QVERIFY(f->write(contents));
-        QVERIFY(Main(*f->app, {[this] { QVERIFY(f->app->data().append(kRent.toStdString())); },
-                               windows().showMain}));
+        QVERIFY(Main(*f->app,
+                     windows([this] { QVERIFY(f->app->data().append(kRent.toStdString())); })));
         const QString shown = f->shown().join(' ');
         QVERIFY2(report.isEmpty() ? shown.isEmpty() : shown.startsWith(report), qPrintable(shown));
 
@@ -200,8 +217,8 @@ private slots:
         // Rent: Gym's line is written before the dialog would open.
         QTest::newRow("a full disk before Pay's dialog")
             << int(FullDisk)
-            << "row lstDue 1; click cmdPay; check front=frmMain; check shown~" +
-                   QString::fromLocal8Bit(std::strerror(ENOSPC));
+            << "row lstDue 1; click cmdPay; check front=frmMain; check shown~No space left on "
+               "device";
         QTest::newRow("a read error as the entries open")
             << int(ReadError) << "click cmdEdit; check shown~Input/output error; click cmdDone";
         // Told at once; the first read that works sets the horizon from the file.
@@ -234,15 +251,21 @@ private slots:
         f->app->useFileOps(faults);
         QByteArray contents = kRecords, after = script == kStepGym ? kGymStepped : kRecords;
         QString said;
+        const auto shown = [](const std::string& path) { return QString::fromStdString(path); };
         gid_t group = gid_t(-1);
         switch (odd) {
         case Pipe:
             QCOMPARE(::mkfifo(data.c_str(), 0644), 0);
-            said = QString::fromStdString(kestrow::notices::NotAPlainFile(data, S_IFIFO));
+            said = QString("Kestrow cannot use %1 as its data file: it is a named pipe, not a "
+                           "plain file. Move it away or rename it, then start Kestrow again.")
+                       .arg(shown(data));
             break;
         case LinkToNothing:
             QCOMPARE(::symlink(target.c_str(), data.c_str()), 0);
-            said = QString::fromStdString(kestrow::notices::DanglingLink(data, target));
+            said = QString("The data file %1 is a symbolic link to %2, which does not exist. "
+                           "Kestrow does not create a file there: restore the link's target or "
+                           "remove the link, then start Kestrow again.")
+                       .arg(shown(data), shown(target));
             break;
         case LinkElsewhere:
             QVERIFY(std::ofstream(target) << contents.constData());
@@ -250,21 +273,29 @@ private slots:
             break;
         case FolderNotWritable:
             faults.createError = EROFS;
-            said = QString::fromStdString(
-                kestrow::notices::CannotSaveInFolder(data, temp, std::strerror(EROFS)));
+            said = QString("Kestrow cannot save changes to the data file %1: it cannot create its "
+                           "scratch file %2 beside it (Read-only file system). You can look at "
+                           "your payments, but Pay, Step, Delete, Edit and new entries will "
+                           "fail. Kestrow leaves the file where it is; to make changes, make its "
+                           "folder writable or move the file to a folder you can write, then "
+                           "start Kestrow again.")
+                       .arg(shown(data), shown(temp));
             break;
         case StartReadError:
             faults.readError = EIO;
             faults.failingRead = 2; // opening the file reads it first
             contents = after = kRecords + "Roof|SG|2030-06-01|9,000.00|240\r\n";
-            said = QString::fromStdString("Kestrow could not read the data file " + data + ": ") +
-                   std::strerror(EIO) + ".";
+            said = "Kestrow could not read the data file " + shown(data) + ": Input/output error.";
             break;
         case PartialScratch:
             QVERIFY(std::ofstream(temp) << kRecords.constData() << "Car|Su");
             contents.clear();
-            said =
-                QString::fromStdString(kestrow::notices::RestoredFromScratch(data, temp, 2, true));
+            said = QString("Kestrow found the data file %1 missing and restored it from the "
+                           "scratch file %2 of an interrupted change. That copy may be incomplete: "
+                           "it holds 2 records (its last line was cut off and has been left "
+                           "out), and any records after them are missing. Check your payments "
+                           "under Edit Entries.")
+                       .arg(shown(data), shown(temp));
             break;
         case OtherGroup: { // root hands the file to nobody:users, others to a group of theirs
             gid_t groups[64];
@@ -293,10 +324,8 @@ private slots:
 
         // Start-up must neither wait for ever on a pipe nor show the introduction here.
         bool started = false;
-        const StartupWindows windows{
-            [] { QFAIL("the introduction"); },
-            [this] { (main = std::make_unique<MainWindow>(*f->app))->show(); }};
-        QStringList failed = tu::Run(*f, "", [&] { started = Main(*f->app, windows); });
+        QStringList failed = tu::Run(
+            *f, "", [&] { started = Main(*f->app, windows([] { QFAIL("the introduction"); })); });
         QCOMPARE(started, !script.isEmpty() || odd == FolderNotWritable);
         QCOMPARE(f->shown(), said.isEmpty() ? QStringList() : QStringList{said});
         faults.writeError = odd == FullDisk ? ENOSPC : 0;

@@ -175,6 +175,64 @@ private slots:
                      "check mnuExport~Undo (off)/Redo Step of Rent/; key Esc"),
                  "");
     }
+
+    // Redo is gone once a new change is made, and refused over an edit made outside.
+    void redoRefused_data()
+    {
+        QTest::addColumn<QString>("between"); // the undo and the redo
+        QTest::addColumn<QString>("told");
+        QTest::newRow("a new change") << "row lstDue 1; click cmdStep"
+                                      << "=";
+        QTest::newRow("an outside edit") << "save Bus|Sub|2026-07-01|40|1/"
+                                         << "~Kestrow cannot redo Step of Gym: the data file";
+    }
+    void redoRefused()
+    {
+        QFETCH(QString, between);
+        QFETCH(QString, told);
+        QCOMPARE(run("row lstDue 3; click cmdStep; key Ctrl+Z; " + between), "");
+        const QByteArray before = f->bytes();
+        QCOMPARE(run("key Ctrl+Shift+Z; check shown" + told), "");
+        QCOMPARE(f->bytes(), before);
+    }
+
+    // The oldest changes are forgotten beyond 100 of them, or beyond 64 MiB of file
+    // contents kept before and after them.
+    void limits_data()
+    {
+        QTest::addColumn<int>("changes"); // each appends a line of `bytes` with its line end
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("last"); // bytes of the last line
+        QTest::addColumn<int>("kept");
+        QTest::newRow("100 changes") << 100 << 3 << 3 << 100;
+        QTest::newRow("101 changes") << 101 << 3 << 3 << 100;
+        // The first change keeps its line once, the second keeps it twice beside the new one.
+        QTest::newRow("64 MiB") << 2 << (16 << 20) << (16 << 20) << 2;
+        QTest::newRow("a byte more") << 2 << (16 << 20) << (16 << 20) + 1 << 1;
+    }
+    void limits()
+    {
+        QFETCH(int, changes);
+        QFETCH(int, bytes);
+        QFETCH(int, last);
+        QFETCH(int, kept);
+        tu::Folder g;
+        kestrow::DataStore store(g.data, g.temp);
+        UndoHistory history;
+        QVERIFY(store.open());
+        QByteArrayList lines;
+        for (int i = 1; i <= changes; ++i) {
+            const int size = i < changes ? bytes : last;
+            lines << QByteArray(size - 2, char('a' + i % 26));
+            QVERIFY(store.append(lines.back().toStdString()));
+            history.record(store, "Add");
+        }
+        int undone = 0;
+        for (; history.canUndo(); ++undone)
+            QVERIFY(history.undo(store));
+        QCOMPARE(undone, kept);
+        QCOMPARE(tu::Lines(g.bytes()), lines.mid(0, changes - kept));
+    }
 };
 
 QTEST_MAIN(TestUndo)

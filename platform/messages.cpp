@@ -102,6 +102,9 @@ int AskChoice(QWidget* parent, const QString& text, const QString& details,
     for (int i = 0; i <= last; ++i) {
         QPushButton* button = buttons->addButton(choices[i], QDialogButtonBox::ActionRole);
         button->setDefault(i == 0);
+        // Enter chooses the first; the details are read with Tab, as in any message box.
+        if (i == 0)
+            button->setFocus();
         QObject::connect(button, &QPushButton::clicked, &box, [&box, &chosen, i] {
             chosen = i;
             box.accept();

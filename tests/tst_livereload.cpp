@@ -80,9 +80,12 @@ private slots:
             << 2;
         QTest::newRow("written in place, a line before")
             << "write " + tax + rent + gym + "; settle; check lstDue~Tax" + payGym << 1;
+        // The horizon reaches the longest period, as at start-up.
         QTest::newRow("a burst of writes")
             << "write " + rent + "; write " + gym + "; write " + tax + rent + gym +
-                   "; settle; check lstDue~Tax" + payGym
+                   "Roof|Hom|2027-01-01|9,000.00|180/; settle; check lstDue~Tax;"
+                   "check horizon=180" +
+                   payGym
             << 1;
         QTest::newRow("removed and made again at once")
             << "delete file; write " + gym + tax + "; settle; check shown=" + payGym << 1;

@@ -15,21 +15,28 @@
 
 #include <algorithm>
 
+namespace {
+
+constexpr int kCopiesWaitMs = 1000;
+
+} // namespace
+
 LiveReload::LiveReload(AppState& state, QWidget* window, std::function<void()> readAgain,
                        std::function<void()> afterChange)
     : QObject(window), state_(state), window_(window), readAgain_(std::move(readAgain)),
       afterChange_(std::move(afterChange)), watcher_(new FileWatcher(state.data().dataFile(), this))
 {
     retry_.setSingleShot(true);
-    retry_.setInterval(FileWatcher::kSettleMs);
     connect(&retry_, &QTimer::timeout, this, &LiveReload::look);
     connect(watcher_, &FileWatcher::settled, this, &LiveReload::look);
-    // Start-up has named the lines of the file as it is; the first look offers the
-    // conflict copies already there, once the window shows.
-    std::string contents;
-    if (state_.data().readContents(contents))
-        static_cast<void>(TakeInPayments(state_, contents, toldLines_));
-    QTimer::singleShot(0, this, &LiveReload::look);
+    // Once the window shows: start-up has named the lines of the file as it is, and the
+    // first look offers the conflict copies already there.
+    QTimer::singleShot(0, this, [this] {
+        std::string contents;
+        if (state_.hasData() && state_.data().readContents(contents))
+            static_cast<void>(TakeInPayments(state_, contents, toldLines_));
+        look();
+    });
 }
 
 void LiveReload::look()
@@ -38,7 +45,7 @@ void LiveReload::look()
         return;
     const QWidget* open = QApplication::activeModalWidget();
     if (open != nullptr && qobject_cast<const EntryListDialog*>(open) == nullptr) {
-        retry_.start();
+        retry_.start(FileWatcher::kSettleMs);
         return;
     }
     kestrow::DataStore& data = state_.data();
@@ -98,9 +105,10 @@ void LiveReload::offerCopies(bool windowOpen)
     std::erase_if(copies, [this](const std::string& copy) { return dealtWith_.count(copy) > 0; });
     if (copies.empty())
         return;
-    // Over the entry list a merge would change the file under it: the copies wait for it.
+    // Over the entry list a merge would change the file under it: the copies wait for it,
+    // with a look now and then, which lists the folder.
     if (windowOpen) {
-        retry_.start();
+        retry_.start(kCopiesWaitMs);
         return;
     }
     for (const std::string& copy : copies) {

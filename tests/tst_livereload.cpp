@@ -14,8 +14,8 @@ namespace {
 
 // What the other program (an editor, a sync tool) or the user does, as tu::Run steps, where
 // "settle" waits (five seconds at most) until the watcher has told of a change once more,
-// "quiet" until it has told of every change so far, and "folder" puts a folder in the data
-// file's place.
+// "quiet" until it has told of every change so far, "burst" and "anew" write the file in
+// one step (below), and "folder" puts a folder in its place.
 QStringList RunWatched(tu::Fixture& f, const QString& script, MainWindow& window)
 {
     QSignalSpy settled(window.findChild<FileWatcher*>(), &FileWatcher::settled);
@@ -28,6 +28,20 @@ QStringList RunWatched(tu::Fixture& f, const QString& script, MainWindow& window
             if (step == "folder") {
                 QFile::remove(f.dataPath);
                 QDir().mkdir(f.dataPath);
+            } else if (step.startsWith("burst ") || step.startsWith("anew ")) {
+                // Written again and again with a line more each time, faster than the
+                // watcher settles; or made again at once after a removal.
+                QByteArray written;
+                if (step.startsWith("anew "))
+                    QFile::remove(f.dataPath);
+                for (const QString& line : step.section(' ', 1).split('/', Qt::SkipEmptyParts)) {
+                    written += line.toUtf8() + "\r\n";
+                    if (step.startsWith("burst ")) {
+                        tu::WriteFile(f.dataPath, written);
+                        QTest::qWait(FileWatcher::kSettleMs / 8); // each write seen on its own
+                    }
+                }
+                tu::WriteFile(f.dataPath, written);
             } else if (step == "quiet") {
                 QTest::qWait(FileWatcher::kLongestBurstMs + FileWatcher::kSettleMs);
                 seen = settled.count();
@@ -82,13 +96,13 @@ private slots:
             << "write " + tax + rent + gym + "; settle; check lstDue~Tax" + payGym << 1;
         // The horizon reaches the longest period, as at start-up.
         QTest::newRow("a burst of writes")
-            << "write " + rent + "; write " + gym + "; write " + tax + rent + gym +
+            << "burst " + tax + rent + gym +
                    "Roof|Hom|2027-01-01|9,000.00|180/; settle; check lstDue~Tax;"
                    "check horizon=180" +
                    payGym
             << 1;
         QTest::newRow("removed and made again at once")
-            << "delete file; write " + gym + tax + "; settle; check shown=" + payGym << 1;
+            << "anew " + gym + tax + "; settle; check shown=" + payGym << 1;
         QTest::newRow("removed, told, made again")
             << "delete file; settle; check shown~was removed outside Kestrow. Kestrow still "
                "shows the payments; check lstDue~Rent; write " +

@@ -101,7 +101,7 @@ CopyOffer OfferConflictCopy(AppState& state, QWidget* parent, const std::string&
                                    .arg(payments.size());
     const QString text =
         QStringLiteral("%1 left a conflict copy of the data file %2 beside it: %3. The file was "
-                       "changed in two places before they were synced.\n\nOnly in the copy: %4. "
+                       "changed on two computers before they were synced.\n\nOnly in the copy: %4. "
                        "Only in the data file: %5. Differing in part: %6. %7 and renames the "
                        "copy to %8. Nothing is deleted.")
             .arg(tool, platform::ShownPath(dataFile),

@@ -14,6 +14,7 @@
 #include <QListWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -134,9 +135,14 @@ QStringList SelectedTexts(const QListWidget* list)
 
 void SelectTexts(QListWidget* list, const QStringList& texts)
 {
+    bool first = true;
     for (int row = 0; row < list->count(); ++row) {
         QListWidgetItem* item = list->item(row);
-        if (texts.contains(item->text()))
-            item->setSelected(true);
+        if (!texts.contains(item->text()))
+            continue;
+        // The arrow keys go on from the row chosen, as before the file was read again.
+        if (std::exchange(first, false))
+            list->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+        item->setSelected(true);
     }
 }

@@ -89,6 +89,7 @@ int AskChoice(QWidget* parent, const QString& text, const QString& details,
     auto* layout = new QVBoxLayout(&box);
     auto* label = new QLabel(text, &box);
     label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText); // file names may hold "<"
     layout->addWidget(label);
     auto* shown = new QPlainTextEdit(details, &box);
     shown->setReadOnly(true);

@@ -33,6 +33,8 @@ int main(int argc, char** argv)
     windows.showMain = [&state, &mainWindow] {
         mainWindow = std::make_unique<MainWindow>(state);
         mainWindow->show();
+        // Changes made on another computer (through a synced folder) show as they arrive.
+        mainWindow->watchDataFile();
         // The icon needs the SVG plug-ins and the MIME database, the slowest part of
         // start-up; it follows the visible window a moment later, where no one can tell.
         QTimer::singleShot(0, [] { QApplication::setWindowIcon(ProgramIcon()); });

@@ -8,8 +8,8 @@
 //   budget/    the computation: records in, figures and list rows out
 //   exports/   the calendar (libical) and month table files built from it (no Qt)
 //   platform/  thin desktop services with test hooks (clock, message boxes, printer)
-//   app/       this state with the undo history (app/undohistory.h) and start-up
-//              (app/startup.h)
+//   app/       this state with the undo history (app/undohistory.h), start-up
+//              (app/startup.h) and the watch on the data file (app/filewatcher.h)
 //   forms/     one unit per window, each given the AppState it works on
 // main.cpp, above them all, creates the AppState and the windows and runs start-up, which
 // makes sure a data file exists and holds it open, shows the introduction screen while

@@ -5,6 +5,7 @@
 #include "core/dates.h"
 #include "core/paths.h"
 #include "core/record.h"
+#include "core/text.h"
 #include "platform/ending.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
@@ -13,33 +14,6 @@
 #include <algorithm>
 
 namespace {
-
-// Lines the program cannot use stay in the file untouched; the user hears about them
-// once, here, rather than at every refresh.
-void reportUnusableLines(const std::string& dataFile, const std::vector<std::int32_t>& lines)
-{
-    if (lines.empty())
-        return;
-    const QString file = QString::fromStdString(dataFile);
-    QString text;
-    if (lines.size() == 1) {
-        text = QStringLiteral("Line %1 of %2 is not a valid payment and is ignored; it is kept in "
-                              "the file unchanged.")
-                   .arg(lines.front())
-                   .arg(file);
-    } else {
-        QStringList numbers;
-        const std::size_t shown = std::min<std::size_t>(lines.size(), 20);
-        for (std::size_t i = 0; i < shown; ++i)
-            numbers << QString::number(lines[i]);
-        if (lines.size() > shown)
-            numbers << QStringLiteral("and %1 more").arg(lines.size() - shown);
-        text = QStringLiteral("Lines %1 of %2 are not valid payments and are ignored; they are "
-                              "kept in the file unchanged.")
-                   .arg(numbers.join(QStringLiteral(", ")), file);
-    }
-    platform::ShowMessage(nullptr, text);
-}
 
 // The lines no window can use: those that are no record at all, and records whose date
 // cannot be placed in any month (a year that is not four digits, a date that cannot be
@@ -58,7 +32,53 @@ std::vector<std::int32_t> unusableLines(const kestrow::ParsedFile& parsed,
     return lines;
 }
 
+QString unusableLinesNote(const std::string& dataFile, const std::vector<std::int32_t>& lines)
+{
+    if (lines.empty())
+        return {};
+    const QString file = QString::fromStdString(dataFile);
+    if (lines.size() == 1) {
+        return QStringLiteral("Line %1 of %2 is not a valid payment and is ignored; it is kept in "
+                              "the file unchanged.")
+            .arg(lines.front())
+            .arg(file);
+    }
+    QStringList numbers;
+    const std::size_t shown = std::min<std::size_t>(lines.size(), 20);
+    for (std::size_t i = 0; i < shown; ++i)
+        numbers << QString::number(lines[i]);
+    if (lines.size() > shown)
+        numbers << QStringLiteral("and %1 more").arg(lines.size() - shown);
+    return QStringLiteral("Lines %1 of %2 are not valid payments and are ignored; they are "
+                          "kept in the file unchanged.")
+        .arg(numbers.join(QStringLiteral(", ")), file);
+}
+
 } // namespace
+
+QString TakeInPayments(AppState& state, std::string_view contents, std::set<std::string>& told)
+{
+    const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
+    state.raiseHorizon(kestrow::LargestDuration(parsed.records, kestrow::kDefaultHorizon));
+    const std::vector<std::int32_t> unusable = unusableLines(parsed, state.todayDate());
+    // Only the lines named are picked out: a file of many megabytes is not copied line by
+    // line at start-up.
+    std::vector<std::int32_t> untold;
+    std::vector<std::string> texts;
+    std::int32_t number = 0;
+    std::size_t next = 0;
+    kestrow::ForEachLine(contents, [&](std::string_view line) {
+        ++number;
+        for (; next < unusable.size() && unusable[next] == number; ++next) {
+            if (told.count(std::string(line)) == 0) {
+                untold.push_back(number);
+                texts.emplace_back(line);
+            }
+        }
+    });
+    told.insert(texts.begin(), texts.end());
+    return unusableLinesNote(state.data().dataFile(), untold);
+}
 
 bool Main(AppState& state, const StartupWindows& windows)
 {
@@ -104,9 +124,12 @@ bool Main(AppState& state, const StartupWindows& windows)
     std::string contents;
     const kestrow::Status read = data.readContents(contents);
     if (read) {
-        const kestrow::ParsedFile parsed = kestrow::ParseText(contents);
-        reportUnusableLines(data.dataFile(), unusableLines(parsed, state.todayDate()));
-        state.settleHorizon(parsed.records);
+        // Lines the program cannot use stay in the file untouched; the user hears about them
+        // once, here, rather than at every refresh.
+        std::set<std::string> told;
+        const QString note = TakeInPayments(state, contents, told);
+        if (!note.isEmpty())
+            platform::ShowMessage(nullptr, note);
     } else {
         // The main window reads the file again at every refresh; the first read that
         // succeeds sets the horizon, so a long period is not cut short for the whole run.

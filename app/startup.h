@@ -2,7 +2,12 @@
 // The start-up procedure Main. The windows it shows are passed in, so start-up can be
 // tested without them and app/ does not depend on forms/.
 
+#include <QString>
+
 #include <functional>
+#include <set>
+#include <string>
+#include <string_view>
 
 class AppState;
 
@@ -19,3 +24,10 @@ struct StartupWindows
 // when the program ends here (the user left on the introduction screen, or the data file
 // could not be opened, which has then been reported).
 bool Main(AppState& state, const StartupWindows& windows);
+
+// What start-up makes of the payments it has read, made again whenever the data file is
+// read again after a change outside Kestrow: the horizon raised to the longest period, and
+// a note naming the lines no window can use (empty when there are none). A line is named
+// once a run: lines whose text is in `told` are left out of the note, and those named are
+// added to it.
+QString TakeInPayments(AppState& state, std::string_view contents, std::set<std::string>& told);

@@ -315,6 +315,17 @@ Status DataStore::startEmpty()
     return Status::success();
 }
 
+Status DataStore::readAgain()
+{
+    // The rewrite under way copies the file it began with; its own check refuses it.
+    if (active_ != nullptr)
+        return Status::failure(saveFailure("another change is still in progress"));
+    const std::string problem = rereadProblem();
+    if (!problem.empty())
+        return Status::failure(notices::NotReadAgain(dataFile_, problem));
+    return Status::success();
+}
+
 void DataStore::close()
 {
     if (active_ != nullptr)
@@ -539,6 +550,17 @@ Status DataStore::rewriteDeleting(std::vector<std::int32_t> recordNumbers, IfRem
         else
             rewrite.copyLine();
     }
+    return rewrite.complete(ifRemoved);
+}
+
+Status DataStore::rewriteAdding(const std::vector<std::string>& lines, IfRemoved ifRemoved)
+{
+    Rewrite rewrite = beginRewrite();
+    if (!rewrite.active())
+        return rewrite.startStatus();
+    rewrite.copyRest();
+    for (const std::string& line : lines)
+        rewrite.writeLine(line);
     return rewrite.complete(ifRemoved);
 }
 

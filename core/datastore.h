@@ -85,6 +85,9 @@ public:
                             IfRemoved ifRemoved = IfRemoved::Refuse);
     Status rewriteDeleting(std::vector<std::int32_t> recordNumbers,
                            IfRemoved ifRemoved = IfRemoved::Refuse);
+    // Adds lines at the end as one rewrite (a merge: one change, undone in one step).
+    Status rewriteAdding(const std::vector<std::string>& lines,
+                         IfRemoved ifRemoved = IfRemoved::Refuse);
 
     // The file's bytes before and after the last change that was made,
     // taken once: what it needs to be undone and done again. Nothing after a failed change.
@@ -103,6 +106,11 @@ public:
     // back: carries on as start-up does when there is no data file, with an empty one
     // (or whatever has been put at the path since), read as the file Kestrow last saw.
     Status startEmpty();
+    // After a change made outside Kestrow (checkFile says Changed): reads the file at the
+    // path again, as the file Kestrow last saw, so that the windows show it and changes
+    // are based on it. When it cannot be read, nothing is known of it any more: every
+    // change is refused until it can be, and the message says why.
+    Status readAgain();
 
     // Whether the file at the data file's path is still the one Kestrow last read or
     // wrote, unchanged: the same file with the same size and modification time, or a file

@@ -22,12 +22,33 @@ std::string ChangedOutside(std::string_view dataFile, std::string_view rereadPro
     return text + ", and Kestrow could not read the file again: " + Str(rereadProblem) + ".";
 }
 
+namespace {
+std::string Removed(std::string_view dataFile)
+{
+    return "The data file " + Str(dataFile) + " was removed outside Kestrow.";
+}
+} // namespace
+
 std::string RemovedOutside(std::string_view dataFile, bool withChange)
 {
-    return "The data file " + Str(dataFile) +
-           " was removed outside Kestrow. Put back the payments Kestrow shows" +
+    return Removed(dataFile) + " Put back the payments Kestrow shows" +
            (withChange ? ", with your change?" : "?") +
            " If you answer No, nothing is written, and Kestrow goes on with an empty data file.";
+}
+
+std::string RemovedWhileShown(std::string_view dataFile)
+{
+    return Removed(dataFile) +
+           " Kestrow still shows the payments it read; the next change you make asks whether "
+           "to put them back.";
+}
+
+std::string NotReadAgain(std::string_view dataFile, std::string_view reason)
+{
+    return "The data file " + Str(dataFile) +
+           " was changed outside Kestrow, and Kestrow cannot read it: " + Str(reason) +
+           ". Kestrow still shows the payments it read before and makes no change to the file "
+           "until it can read it again.";
 }
 
 std::string NotUndone(std::string_view dataFile, std::string_view what)

@@ -23,6 +23,13 @@ std::string ChangedOutside(std::string_view dataFile, std::string_view rereadPro
 // back the payments Kestrow shows, with the change the user has just made when
 // `withChange`.
 std::string RemovedOutside(std::string_view dataFile, bool withChange);
+// The same, told as soon as Kestrow sees the file gone: the window keeps the payments it
+// shows, and the next change asks the question above.
+std::string RemovedWhileShown(std::string_view dataFile);
+
+// The data file changed outside Kestrow and could not be read again (`reason`): the
+// window keeps what it showed, and changes are refused until the file can be read.
+std::string NotReadAgain(std::string_view dataFile, std::string_view reason);
 
 // "Exit" left the data file in place: it was changed outside Kestrow since Kestrow last
 // read it.

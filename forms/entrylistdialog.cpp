@@ -5,6 +5,7 @@
 #include "forms/addrecorddialog.h"
 #include "forms/editrecorddialog.h"
 #include "forms/introdialog.h"
+#include "forms/livereload.h"
 #include "forms/putback.h"
 #include "forms/undoactions.h"
 #include "platform/accessible.h"
@@ -166,6 +167,13 @@ void EntryListDialog::Form_Load()
         lstDisplay->addItem(item);
     }
     lstDisplay_Click();
+}
+
+void EntryListDialog::readAgain()
+{
+    const QStringList selected = SelectedTexts(lstDisplay);
+    Form_Load();
+    SelectTexts(lstDisplay, selected);
 }
 
 void EntryListDialog::lstDisplay_Click()

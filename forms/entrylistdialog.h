@@ -33,6 +33,9 @@ public:
 
     // Builds the list from the data file in the chosen order.
     void Form_Load();
+    // The list anew after the data file was read again, the rows selected still selected
+    // where the same lines are there.
+    void readAgain();
 
 protected:
     // Esc stands for "Edit", and only while "Edit" is enabled.

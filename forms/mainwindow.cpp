@@ -11,6 +11,7 @@
 #include "exports/exports.h"
 #include "forms/changeamountdialog.h"
 #include "forms/entrylistdialog.h"
+#include "forms/livereload.h"
 #include "forms/potcheckdialog.h"
 #include "forms/putback.h"
 #include "forms/savingschart.h"
@@ -34,8 +35,10 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <array>
 #include <ctime>
+#include <utility>
 
 namespace {
 
@@ -160,12 +163,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), stat
     // The exports hold what these two show: right click, or the Menu key on the list. A
     // list reports the position in its viewport.
     lstDue->setContextMenuPolicy(Qt::CustomContextMenu);
-    undoActions_ = new UndoActions(state_, this, [this] {
-        if (ShowIntroductionIfEmpty(state_, this) == Introduction::Ending)
-            return;
-        lstDue->clear();
-        Form_Load();
-    });
+    undoActions_ = new UndoActions(state_, this, [this] { afterChange(); });
     connect(lstDue, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showExportMenu(lstDue->viewport()->mapToGlobal(pos)); });
     picGraph->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -286,6 +284,10 @@ void MainWindow::Form_Load()
     const double amounts[] = {figures.monthlyRequired, figures.totalThisMonth, figures.billsDue,
                               figures.netRequirement};
     QStringList spoken{labE->text()};
+    // The lines are joined by ". ", which ends this sentence too.
+    if (std::exchange(readAgain_, false))
+        spoken.prepend(QStringLiteral("The payments were read again after a change outside "
+                                      "Kestrow"));
     for (std::size_t i = 0; i < captions_.size(); ++i) {
         auto* figure = qobject_cast<QLabel*>(captions_[i]->buddy());
         figure->setAccessibleName(captions_[i]->text() + QStringLiteral(": ") +
@@ -400,6 +402,33 @@ void MainWindow::navigate(int newOffset)
     Form_Load();
 }
 
+void MainWindow::watchDataFile()
+{
+    if (liveReload_ == nullptr && state_.hasData())
+        liveReload_ = new LiveReload(
+            state_, this, [this] { readAgain(); }, [this] { afterChange(); });
+}
+
+void MainWindow::readAgain()
+{
+    const QStringList selected = SelectedTexts(lstDue);
+    monthOffset_ = std::min(monthOffset_, state_.horizonMonths());
+    lstDue->clear();
+    readAgain_ = true;
+    Form_Load();
+    SelectTexts(lstDue, selected);
+    if (entries_ != nullptr)
+        entries_->readAgain();
+}
+
+void MainWindow::afterChange()
+{
+    if (ShowIntroductionIfEmpty(state_, this) == Introduction::Ending)
+        return;
+    lstDue->clear();
+    Form_Load();
+}
+
 void MainWindow::cmdPrev_Click()
 {
     navigate(monthOffset_ - 1);
@@ -509,7 +538,9 @@ void MainWindow::cmdEdit_Click()
 {
     {
         EntryListDialog dialog(state_, this);
+        entries_ = &dialog;
         dialog.exec();
+        entries_ = nullptr;
     }
     if (platform::ProgramEnding())
         return;

@@ -16,6 +16,8 @@
 #include <vector>
 
 class AppState;
+class EntryListDialog;
+class LiveReload;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -34,6 +36,10 @@ public:
 
     // The refresh: reads the data file from its first line and rebuilds everything shown.
     void Form_Load();
+
+    // From now on a change made to the data file outside Kestrow is shown at once, and
+    // conflict copies left beside it by a sync tool are offered (forms/livereload.h).
+    void watchDataFile();
 
     QLabel* lab1 = nullptr;
     QLabel* lab2 = nullptr;
@@ -79,6 +85,12 @@ private:
     void checkPot();
 
     void navigate(int newOffset);
+    // After the data file was read again: the displayed month, within the horizon, and the
+    // selected payment kept where it still can be; an open entry list follows.
+    void readAgain();
+    // After Kestrow itself changed the file outside a button of this window (undo, a merge):
+    // the introduction screen when it is now empty, then the window anew.
+    void afterChange();
     // Pay and Step: rewrites the data file with the selected record changed.
     void changeSelected(bool pay);
 
@@ -91,6 +103,9 @@ private:
     std::vector<double> dueSums_;     // the payments due at the same offsets
     double freedAmount_ = 0;
     QMenu* exportMenu_ = nullptr; // the context menu of the figures, the due list and the chart
-    QString lastPotAmount_; // for this run only: the user types what the bank shows today
+    QString lastPotAmount_;       // for this run only: the user types what the bank shows today
     UndoActions* undoActions_ = nullptr;
+    EntryListDialog* entries_ = nullptr; // while "Edit Entries" is open
+    LiveReload* liveReload_ = nullptr;
+    bool readAgain_ = false; // the next refresh follows a change outside Kestrow, and says so
 };

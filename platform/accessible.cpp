@@ -116,6 +116,7 @@ void Announcer::announce()
 {
     QAccessibleEvent shown(this, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
+    emit announced(text_);
 }
 
 } // namespace platform

@@ -35,6 +35,10 @@ public:
     const QString& text() const { return text_; }
     void announce();
 
+signals:
+    // Each announcement, with the line spoken.
+    void announced(const QString& text);
+
 private:
     QString text_;
 };

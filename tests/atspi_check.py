@@ -157,6 +157,17 @@ def main_window_run(app, data):
     check(not [e for e in events[since:] if e[0] == "object:state-changed:focused" and e[3]],
           "the announcement after Next Mon moved the focus")
 
+    # A payment another program adds to the file shows without a click, and is heard.
+    since = len(events)
+    with open(data, "ab") as out:
+        out.write(b"Water|Sub|2026-07-01|90.00|1\r\n")
+    said = wait_for("announcement of the outside change", lambda: [
+        name for kind, role, name, shown in events[since:]
+        if kind == "object:state-changed:showing" and role == "notification" and shown])
+    check(said[0].startswith("The payments were read again after a change outside Kestrow. "
+                             "Payments due in"), "after an outside change Orca hears %r" % said[0])
+    check([row for row in due[0] if row.name.endswith(" Water")], "the outside change not shown")
+
     do([row for row in due[0] if row.name.endswith(" Rent")][0], "Toggle")
     press(main, "Pay ->")
     dollar = window(app, "Change Dollar Amount?")

@@ -1,6 +1,7 @@
 // The core rules as example tables: dates, money texts, records, the typed-field rule, Step
 // and Pay lines, entry rows. Each row is named by the call it makes: "rule;argument;...".
 #include "budget/entryrows.h"
+#include "core/conflicts.h"
 #include "core/dates.h"
 #include "core/numfmt.h"
 #include "core/record.h"
@@ -80,6 +81,25 @@ QString Apply(const QString& call)
         return check ? "ok"
                      : QStringLiteral("%1 %2").arg(faults[int(check.fault)]).arg(check.field);
     }
+    if (a[0] == "conflict") { // the tool that left a name beside a data file of that name
+        const SyncTool tool = ConflictCopyOf(y, x);
+        return Text(tool == SyncTool::None ? std::string() : SyncToolName(tool));
+    }
+    if (a[0] == "compare") { // lines apart by "/", the data file's then the copy's
+        const LineComparison c = CompareLines(QString(a[1]).replace('/', '\n').toStdString(),
+                                              QString(a[2]).replace('/', "\r\n").toStdString());
+        QStringList differing;
+        for (const auto& [ours, theirs] : c.differing)
+            differing << QString::fromStdString(ours + "~" + theirs);
+        const auto joined = [](const std::vector<std::string>& lines) {
+            QStringList texts;
+            for (const std::string& line : lines)
+                texts << QString::fromStdString(line);
+            return texts.join(',');
+        };
+        return "copy " + joined(c.onlyInCopy) + "; data " + joined(c.onlyInData) + "; differ " +
+               differing.join(',') + "; merge " + joined(PaymentsToMerge(c));
+    }
     if (a[0] == "row") // the entry list's row for a line in an order
         return Text(EntryRows({x}, EntryOrder(std::stoi(y)), today).at(0).text);
     return Shown(ParseRecord(x, 7),
@@ -152,6 +172,30 @@ private slots:
         R("typed;Rent|Sub|2026-3-1|950|32768", "duration 4");
         // Year 1 moved on by 32,767 months overflows the month count: no month shows it.
         R("typed;Rent|Sub|0001-3-1|950|32767", "duration 4");
+        // Conflict copies by the three sync tools, of a data file of any name and extension.
+        R("conflict;Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt;Kestrow.txt", "Syncthing");
+        R("conflict;Kestrow (conflicted copy 2026-12-07 143012).txt;Kestrow.txt",
+          "Nextcloud or ownCloud");
+        R("conflict;Kestrow (conflicted copy anna 2026-12-07 143012).txt;Kestrow.txt",
+          "Nextcloud or ownCloud");
+        R("conflict;Kestrow (Anna's conflicted copy 2026-12-07).txt;Kestrow.txt", "Dropbox");
+        R("conflict;my.plan.sync-conflict-20261207-143012-XY2.csv;my.plan.csv", "Syncthing");
+        R("conflict;Plan (Bo's conflicted copy 2026-12-07);Plan", "Dropbox");
+        R("conflict;Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt.merged;Kestrow.txt");
+        R("conflict;Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt;Kestrow.csv");
+        R("conflict;Kestrow.sync-conflict-2026127-143012-ABCDEF1.txt;Kestrow.txt");
+        R("conflict;Kestrow (conflicted copy 2026-12-07).txt;Kestrow.txt");
+        R("conflict;Kestrow ('s conflicted copy 2026-12-07).txt;Kestrow.txt");
+        R("conflict;Kestrow (copy).txt;Kestrow.txt");
+        R("conflict;Kestrow.txt;Kestrow.txt");
+        R("conflict;Kestrowx.sync-conflict-20261207-143012-ABCDEF1.txt;Kestrow.txt");
+        // By whole lines, however they end, blank ones aside; the same line twice counts
+        // twice; lines sharing a name pair up; only payments are merged.
+        R("compare;A|S|1-1-1|1|1/B|S|1-1-1|2|1/B|S|1-1-1|2|1/C|S|1-1-1|3|1;"
+          "B|S|1-1-1|2|1/ /A|S|1-1-1|1|1/D|S|1-1-1|4|1/C|S|1-1-1|9|1/junk/A|S|1-1-1|1|1",
+          "copy D|S|1-1-1|4|1,junk,A|S|1-1-1|1|1; data B|S|1-1-1|2|1; "
+          "differ C|S|1-1-1|3|1~C|S|1-1-1|9|1; merge D|S|1-1-1|4|1,A|S|1-1-1|1|1");
+        R("compare;A|S|1-1-1|1|1/;A|S|1-1-1|1|1", "copy ; data ; differ ; merge ");
     }
     void rules()
     {

@@ -42,19 +42,26 @@ private slots:
     void init() { f = std::make_unique<tu::Folder>(); }
 
     // Figures aligned, the due list sorted without case and decoded, the freed money; the
-    // file keeps its bytes. Without FILE the report reads Kestrow.txt in its own folder.
+    // file keeps its bytes, a conflict copy beside it is named. Without FILE the report reads
+    // Kestrow.txt in its own folder.
     void text()
     {
         const QByteArray contents = kTwoYearly + "b|S|2026-06-01|5|1\r\nC\xe9|S|2026-06-01|5|1";
+        const QString copy = f->dir.filePath("Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt");
         QVERIFY(f->write(contents) && QFile::copy(KESTROW_REPORT, f->dir.filePath("report")));
+        QVERIFY(tu::WriteFile(copy, kTwoYearly + "Bus|Sub|2026-07-01|40|1\n"));
         // --today as the record forms take a date: month and day may have one digit.
         const auto [code, out, err] = Report({"--today", "2026-6-15", f->dataPath});
         QCOMPARE(err + out,
-                 "Monthly amount required    210.00\nTotal amount this month  1,210.00\n"
-                 "Bills due this month     1,210.00\nNet requirement is            .00\n\n"
-                 "Payments due in 2026-06\n2026-06-01     5.00  S    b\n"
-                 "2026-06-01     5.00  S    C\xc3\xa9\n2026-06-01 1,200.00  Sub  Insurance\n\n"
-                 "Graph: $600.00 freed\n");
+                 "kestrow-report: " + copy.toUtf8() +
+                     ": a conflict copy of the data file, left out of this report (lines only "
+                     "in it: 1, only in the data file: 2, differing in part: 0); Kestrow offers "
+                     "to merge it\n"
+                     "Monthly amount required    210.00\nTotal amount this month  1,210.00\n"
+                     "Bills due this month     1,210.00\nNet requirement is            .00\n\n"
+                     "Payments due in 2026-06\n2026-06-01     5.00  S    b\n"
+                     "2026-06-01     5.00  S    C\xc3\xa9\n2026-06-01 1,200.00  Sub  Insurance\n\n"
+                     "Graph: $600.00 freed\n");
         const QJsonObject o =
             QJsonDocument::fromJson(std::get<1>(Report({"--json"}, f->dir.filePath("report"))))
                 .object();
@@ -62,7 +69,8 @@ private slots:
                 o["today"].toString().startsWith(QDate::currentDate().toString("yyyy-")));
         QCOMPARE(f->bytes(), contents);
         QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files),
-                 (QStringList{"Kestrow.txt", "report"}));
+                 (QStringList{"Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt", "Kestrow.txt",
+                              "report"}));
     }
 
     // The figures as one object on the raised horizon; lines no month can use are reported

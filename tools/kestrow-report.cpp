@@ -7,6 +7,7 @@
 
 #include "budget/budget.h"
 #include "budget/potcheck.h"
+#include "core/conflicts.h"
 #include "core/datastore.h"
 #include "core/dates.h"
 #include "core/fileops.h"
@@ -28,9 +29,11 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -352,6 +355,35 @@ void Text(const kestrow::BudgetLabels& labels, const std::vector<std::string>& l
         out += "\n" + kestrow::VerdictText(*pot) + "\n";
 }
 
+// The conflict copies a sync tool left beside the data file, one line each: the report
+// goes on from the data file as it is, and Kestrow itself offers to merge them.
+void ReportConflictCopies(const std::string& path, const std::string& contents)
+{
+    // Beside the file itself, not beside a link to it.
+    char resolved[PATH_MAX];
+    const std::string file = ::realpath(path.c_str(), resolved) ? resolved : path;
+    int error = 0;
+    for (const std::string& copy : kestrow::ConflictCopiesBeside(file, error)) {
+        std::string theirs;
+        const std::string problem =
+            kestrow::ReadConflictCopy(kestrow::FileOps::system(), copy, theirs);
+        const QString shown = platform::ShownPath(copy);
+        if (!problem.empty()) {
+            Fail(QStringLiteral("%1: a conflict copy of the data file, which cannot be read: %2")
+                     .arg(shown, QString::fromStdString(problem)));
+            continue;
+        }
+        const kestrow::LineComparison comparison = kestrow::CompareLines(contents, theirs);
+        Fail(QStringLiteral("%1: a conflict copy of the data file, left out of this report "
+                            "(lines only in it: %2, only in the data file: %3, differing in "
+                            "part: %4); Kestrow offers to merge it")
+                 .arg(shown)
+                 .arg(comparison.onlyInCopy.size())
+                 .arg(comparison.onlyInData.size())
+                 .arg(comparison.differing.size()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -525,6 +557,8 @@ int main(int argc, char* argv[])
         Fail(QStringLiteral("cannot read %1: %2").arg(shownPath, error));
         return kExitFile;
     }
+
+    ReportConflictCopies(path, *contents);
 
     const kestrow::ParsedFile parsed = kestrow::ParseText(*contents);
     // Not one payment in a file that holds more than line ends: another kind of file was

@@ -53,6 +53,15 @@ const Fixture& FixtureFor(long records)
     return fixtures.emplace(records, std::move(fixture)).first->second;
 }
 
+BudgetInput InputFor(const Fixture& fixture, long horizon)
+{
+    BudgetInput input;
+    input.records = &fixture.records;
+    input.todayDate = kToday;
+    input.horizonMonths = static_cast<std::int16_t>(horizon);
+    return input;
+}
+
 // Reads the file the way kestrow-report does: one read of its whole length.
 std::string ReadAll(const std::filesystem::path& path)
 {
@@ -86,10 +95,7 @@ void Parse(benchmark::State& state)
 template <BudgetFigures (*Run)(const BudgetInput&)> void ComputeWith(benchmark::State& state)
 {
     const Fixture& fixture = FixtureFor(state.range(0));
-    BudgetInput input;
-    input.records = &fixture.records;
-    input.todayDate = kToday;
-    input.horizonMonths = static_cast<std::int16_t>(state.range(1));
+    const BudgetInput input = InputFor(fixture, state.range(1));
     for (auto _ : state) {
         auto figures = Run(input);
         benchmark::DoNotOptimize(figures.monthTotals.data());
@@ -100,9 +106,7 @@ template <BudgetFigures (*Run)(const BudgetInput&)> void ComputeWith(benchmark::
 void DueList(benchmark::State& state)
 {
     const Fixture& fixture = FixtureFor(state.range(0));
-    BudgetInput input;
-    input.records = &fixture.records;
-    input.todayDate = kToday;
+    const BudgetInput input = InputFor(fixture, kDefaultHorizon);
     const BudgetFigures figures = Compute(input);
     for (auto _ : state) {
         const auto lines = DueLines(figures.due);
@@ -118,10 +122,7 @@ void DueList(benchmark::State& state)
 void PotVerdictOf(benchmark::State& state)
 {
     const Fixture& fixture = FixtureFor(state.range(0));
-    BudgetInput input;
-    input.records = &fixture.records;
-    input.todayDate = kToday;
-    input.horizonMonths = static_cast<std::int16_t>(state.range(1));
+    const BudgetInput input = InputFor(fixture, state.range(1));
     const PotCheck check(input);
     const double required = static_cast<double>(check.verdict(0).required) / 100.0;
     const double shares[] = {0, 0.5, 0.9, 0.97, 0.99, 0.999, 1.1};
@@ -137,10 +138,7 @@ void PotVerdictOf(benchmark::State& state)
 void PotCheckMade(benchmark::State& state)
 {
     const Fixture& fixture = FixtureFor(state.range(0));
-    BudgetInput input;
-    input.records = &fixture.records;
-    input.todayDate = kToday;
-    input.horizonMonths = static_cast<std::int16_t>(state.range(1));
+    const BudgetInput input = InputFor(fixture, state.range(1));
     for (auto _ : state) {
         const PotCheck check(input);
         benchmark::DoNotOptimize(&check);

@@ -141,14 +141,28 @@ inline QStringList Rows(const QListWidget* list)
     return rows;
 }
 
-inline QString YesNo(bool yes)
+// What a user sees: "file" (line ends as "/"), "shown" (the messages since the last look),
+// "printed", "scratch", "ending", "horizon", "front", or a control of `window`: a text, a
+// list's rows apart by "/", a button "on"/"off" ("*" when checked), a menu's items ("(off)"
+// when disabled), a picture's description.
+inline QString Shows(Fixture& f, const QWidget* window, const QString& name)
 {
-    return yes ? "yes" : "no";
-}
-// What a user sees of a control: a text, a list's rows apart by "/", a button "on"/"off"
-// ("*" when checked), a menu's items ("(off)" when disabled), a picture's description.
-inline QString ShowsControl(const QWidget* window, const QString& name)
-{
+    if (name == "file")
+        return f.bytes().replace("\r\n", "/");
+    if (name == "shown")
+        return f.shown().join('/');
+    if (name == "printed")
+        return platform::PrinterTestHook::takePrinted().join('/');
+    if (name == "scratch")
+        return f.scratch() ? "yes" : "no";
+    if (name == "ending")
+        return platform::ProgramEnding() ? "yes" : "no";
+    if (name == "horizon")
+        return QString::number(f.app->horizonMonths());
+    if (window == nullptr)
+        return "no window";
+    if (name == "front")
+        return window->objectName();
     QWidget* c = window->findChild<QWidget*>(name);
     if (c == nullptr)
         return "nothing in " + window->objectName();
@@ -168,34 +182,10 @@ inline QString ShowsControl(const QWidget* window, const QString& name)
         return QString(c->isEnabled() ? "on" : "off") + (button->isChecked() ? "*" : "");
     return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description);
 }
-// What a user sees of a control in `window`, or: "file" (line ends as "/"), "shown" (the
-// messages since the last look), "printed", "scratch", "ending", "horizon", "front".
-inline QString Shows(Fixture& f, const QWidget* window, const QString& name)
-{
-    if (name == "file")
-        return f.bytes().replace("\r\n", "/");
-    if (name == "shown")
-        return f.shown().join('/');
-    if (name == "printed")
-        return platform::PrinterTestHook::takePrinted().join('/');
-    if (name == "scratch")
-        return YesNo(f.scratch());
-    if (name == "ending")
-        return YesNo(platform::ProgramEnding());
-    if (name == "horizon")
-        return QString::number(f.app->horizonMonths());
-    if (window == nullptr)
-        return "no window";
-    if (name == "front")
-        return window->objectName();
-    return ShowsControl(window, name);
-}
 
 // ---------------------------------------------------------------------------------------
-// A user's steps, written "verb arguments" and apart by ";" in a script (in typed text "_"
-// stands for a blank). Run carries them out on the window in front, one a turn of the event
-// loop, so a step that opens a modal window goes on inside it. Each verb is the function
-// of the same name below.
+// A user's steps, "verb arguments" apart by ";" ("_" types a blank), each the function of its
+// name below; one a turn of the event loop, so a step that opens a modal window goes on inside it.
 struct Step
 {
     Fixture& f;
@@ -422,10 +412,8 @@ inline bool Carry(Fixture& f, QWidget* front, const QString& text, QStringList& 
     return !step.lost;
 }
 
-// Runs the steps `next` gives until it gives "", after `begin` (which usually opens a modal
-// window). Every wait, for the window in front to become active before a step or for what
-// is left open at the end to close, ends after f.patienceMs. Returns the failures: checks
-// that did not hold, a wait that timed out, windows left open (which are closed).
+// Runs the steps `next` gives until "", after `begin` (usually a modal window's exec); every
+// wait ends after f.patienceMs. Returns the failures, windows left open among them (closed).
 class Runner : public QObject
 {
 public:
@@ -520,9 +508,7 @@ inline QStringList Run(Fixture& f, const QString& script, std::function<void()> 
 {
     QStringList steps = script.split(';', Qt::SkipEmptyParts);
     const auto next = [&steps](QWidget*) {
-        if (steps.isEmpty())
-            return QString();
-        return steps.takeFirst();
+        return steps.isEmpty() ? QString() : steps.takeFirst();
     };
     return Run(f, next, std::move(begin));
 }

@@ -1,9 +1,7 @@
 // Random input, one fixed random start per window: after each step the data file differs
 // only as a user can ask (a record added, one line replaced, lines deleted), and each line
 // Kestrow wrote is a record it reads back, dated with a four-digit year.
-#include "forms/addrecorddialog.h"
 #include "forms/editrecorddialog.h"
-#include "forms/entrylistdialog.h"
 #include "forms/mainwindow.h"
 #include "testutil.h"
 
@@ -46,9 +44,10 @@ private slots:
     void everyWindow_data()
     {
         QTest::addColumn<int>("start"); // of the random generator
-        int start = 0;
-        for (const char* window : {"frmAdd", "frmChange", "frmEdit", "frmMain"})
-            QTest::newRow(window) << ++start;
+        // The main window's run spends most of its steps in the entry list and the add form;
+        // the edit form is opened on every record in turn, which that run seldom reaches.
+        QTest::newRow("frmChange") << 2;
+        QTest::newRow("frmMain") << 4;
     }
     void everyWindow()
     {
@@ -100,16 +99,12 @@ private slots:
         };
         for (int n = 1; left > 0 && fault.isEmpty() && !platform::ProgramEnding(); n = n % 5 + 1) {
             std::function<void()> begin;
-            if (window == "frmAdd")
-                begin = [&] { AddRecordDialog(*f->app).exec(); };
-            else if (window == "frmChange") // the edit form never removes a line
+            if (window == "frmChange") // the edit form never removes a line
                 begin = [&] {
                     EditRecordDialog edit(*f->app, n);
                     if (edit.Form_Load())
                         edit.exec();
                 };
-            else if (window == "frmEdit")
-                begin = [&] { EntryListDialog(*f->app).exec(); };
             // Random steps stop anywhere: windows left open then are no fault.
             const QStringList failed = tu::Run(*f, next, begin);
             fault += failed.filter(QRegularExpression("^(?!left open: )")).join('\n');

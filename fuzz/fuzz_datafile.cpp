@@ -8,11 +8,9 @@
 
 using namespace kestrow;
 
-namespace {
-
 // Equal but for rounding, which grows with the sum of every amount (`scale`); amounts too
 // large for a double's sum give the same infinity or NaN on both sides.
-bool Near(double x, double y, long double scale)
+static bool Near(double x, double y, long double scale)
 {
     if (std::isnan(x) || std::isnan(y))
         return std::isnan(x) && std::isnan(y);
@@ -20,8 +18,6 @@ bool Near(double x, double y, long double scale)
         return x == y;
     return std::fabs(static_cast<long double>(x) - y) <= 1e-9L * scale;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -59,7 +59,6 @@ struct Folder
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>

@@ -68,7 +68,7 @@ void Apply(Disk& disk, const Op& op, std::size_t kept)
     }
 }
 
-// The data file's bytes on `disk`; none when it is missing, as start-up then creates it empty.
+// The bytes of the file at `path`; none when it is missing (start-up then makes a data file).
 std::string BytesAt(const Disk& disk, const std::string& path)
 {
     const auto name = disk.names.find(path);

@@ -29,11 +29,8 @@ private slots:
         row("0999-3-1 .5 12", "0999-03-01|.50|12;2026-03-01|.50|12");
         row("2026-3-31 0 1", "2026-03-31|.00|1;2026-06-30|.00|1");
         row("2026-7-1 007 32767", "2026-07-01|7.00|32767;2026-07-01|7.00|32767");
-        for (const char* typed :
-             {"999-3-1 5 12", "12026-3-1 5 12", "2026-13-1 5 12", "2026-3-0 5 12", "2026-3-32 5 12",
-              "2026-3-99999 5 12", "2026-3 5 12", "2026--1 5 12", "2026-7-1 1.2.3 12",
-              "2026-7-1 . 12", "2026-7-1 5 0", "2026-7-1 5 32768", "2026-7-1 5 999999999999",
-              "0001-3-1 5 32767"})
+        // The other refusals are tst_core's, on the rule both forms call.
+        for (const char* typed : {"2026-13-1 5 12", "2026-3-0 5 12", "2026-7-1 5 32768"})
             row(typed, "");
     }
     void bothForms()
@@ -82,10 +79,6 @@ private slots:
             "type txtIn(3) 1,2; check txtIn(3)=12; check shown=Invalid character in amount");
         key("bar in the name", "type txtIn(0) a|b; check txtIn(0)=ab;"
                                "check shown=The character | cannot be used");
-        key("accents in the type",
-            "type txtIn(1) \u00e9t\u00e9; check txtIn(1)=\u00e9t\u00e9; check shown=");
-        key("letters pasted into the amount", "click txtIn(3); paste 12abc; check txtIn(3)=;"
-                                              "check shown=Invalid character in amount");
         key("line break pasted into the name",
             "click txtIn(0); paste Car\r\ninsurance; check txtIn(0)=Car  insurance");
         key("tab pasted into the type",

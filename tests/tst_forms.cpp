@@ -29,11 +29,8 @@ private slots:
         row("0999-3-1 .5 12", "0999-03-01|.50|12;2026-03-01|.50|12");
         row("2026-3-31 0 1", "2026-03-31|.00|1;2026-06-30|.00|1");
         row("2026-7-1 007 32767", "2026-07-01|7.00|32767;2026-07-01|7.00|32767");
-        for (const char* typed :
-             {"999-3-1 5 12", "12026-3-1 5 12", "2026-13-1 5 12", "2026-3-0 5 12", "2026-3-32 5 12",
-              "2026-3-99999 5 12", "2026-3 5 12", "2026--1 5 12", "2026-7-1 1.2.3 12",
-              "2026-7-1 . 12", "2026-7-1 5 0", "2026-7-1 5 32768", "2026-7-1 5 999999999999",
-              "0001-3-1 5 32767"})
+        // The other refusals are tst_core's, on the rule both forms call.
+        for (const char* typed : {"2026-13-1 5 12", "2026-3-0 5 12", "2026-7-1 5 32768"})
             row(typed, "");
     }
     void bothForms()
@@ -82,10 +79,6 @@ private slots:
             "type txtIn(3) 1,2; check txtIn(3)=12; check shown=Invalid character in amount");
         key("bar in the name", "type txtIn(0) a|b; check txtIn(0)=ab;"
                                "check shown=The character | cannot be used");
-        key("accents in the type",
-            "type txtIn(1) \u00e9t\u00e9; check txtIn(1)=\u00e9t\u00e9; check shown=");
-        key("letters pasted into the amount", "click txtIn(3); paste 12abc; check txtIn(3)=;"
-                                              "check shown=Invalid character in amount");
         key("line break pasted into the name",
             "click txtIn(0); paste Car\r\ninsurance; check txtIn(0)=Car  insurance");
         key("tab pasted into the type",
@@ -95,7 +88,8 @@ private slots:
         // characters, not bytes. A refused box keeps the focus and clicks meanwhile do nothing.
         // A paste beside the commas of the amount is checked for what it adds only.
         const QString first = "First|S b|2026-01-01|1.00|120/";
-        for (const char* way : {"click cmdCancel", "key Esc", "close"})
+        // The close box reaches reject() as Esc does, through Qt.
+        for (const char* way : {"click cmdCancel", "key Esc"})
             row(QString("add form, ") + way, "frmAdd", "",
                 "enter __First__|S_b|2026-1-1|1|120; check file=" + first +
                     "; delete file; answer yes; enter Second|\u00c9t\u00e9|2026-2-2|2|240;"
@@ -111,12 +105,11 @@ private slots:
                     QString(way) + "; check file=" + first +
                     "Second|\u00c9t\u00e9|2026-02-02|2.00|240/",
                 "rejected");
-        // One rewrite, the lines before the record in the scratch file; Cancel, Esc and the close
-        // box leave the file byte for byte; a failed save leaves file and form to try again.
+        // One rewrite, the lines before the record in the scratch file; Cancel and Esc leave the
+        // file byte for byte; a failed save leaves file and form to try again.
         // Accept once the data file was removed, not put back, writes nothing and closes it.
         const QByteArray three = "Gas|Sub|2026-07-01|40.00|1/Rent|Sub|2025-03-01|500|1/Tax|S|d|3|1";
-        for (const char* way :
-             {"key Tab; check shown=Invalid date; click cmdCancel", "key Esc", "close"})
+        for (const char* way : {"key Tab; check shown=Invalid date; click cmdCancel", "key Esc"})
             row(QString("edit form, ") + way, "frmChange 3", three,
                 "type txtIn(2) 2026/7/1;" + QString(way) +
                     "; check scratch=no; check file=" + three,

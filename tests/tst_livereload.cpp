@@ -1,8 +1,5 @@
-// The main window following its data file (see tu::Run) through the real event loop: a
-// change made outside Kestrow is shown and heard, the month and the selected payment kept;
-// nothing is read again under Pay's dialog; a removal or a file Kestrow cannot read is told
-// and nothing is lost; Kestrow's own saves change nothing. Conflict copies of the three sync
-// tools are offered once, and a merge is undone and redone byte for byte.
+// The main window following its data file through the real event loop, and the conflict
+// copies the sync tools leave: offered once, a merge undone and redone byte for byte.
 #include "app/filewatcher.h"
 #include "forms/mainwindow.h"
 #include "platform/accessible.h"
@@ -86,14 +83,12 @@ private slots:
                       tax = "Tax|Sub|2026-06-02|5.00|1/";
         const QString payGym = "; check labE=Payments due in 2026-07; click cmdPay; "
                                "click cmdNoChange; check file~Gym|Mem|2026-07-15|30.00|1/";
-        // The file saved by rename is watched in its turn.
+        // The file saved by rename is watched in its turn, then written in place.
         QTest::newRow("an editor's save by rename, then a write")
             << "save " + QString(rent).replace("950", "990") + gym +
                    "; settle; check lstDue~990.00; quiet; write " + tax + rent + gym +
                    "; settle; check lstDue~Tax" + payGym
             << 2;
-        QTest::newRow("written in place, a line before")
-            << "write " + tax + rent + gym + "; settle; check lstDue~Tax" + payGym << 1;
         // The horizon reaches the longest period, as at start-up.
         QTest::newRow("a burst of writes")
             << "burst " + tax + rent + gym +

@@ -78,9 +78,6 @@ private slots:
         // The pot follows the cycle at once; the payment is listed only from its first date.
         row("first date ahead", {"Later|SG|2027-09-01|600|6"}, 3,
             "2026-09 100.00 0.00 0.00 0.00 0.00 | 300.00 400.00 200.00 300.00 200.00");
-        // A monthly payment is paid as it is saved: nothing waits in the pot.
-        row("monthly, end of the horizon", {"Phone|S|2026-03-01|50|1"}, 120,
-            "2036-06 50.00 50.00 0.00 50.00 0.00 1:2026-06-01 | 0.00 0.00 0.00 0.00 0.00");
         // Earlier this year: not moved on, due next February with its old date.
         row("earlier this year", {"Feb|Mem|2026-02-01|1200|12"}, 8,
             "2027-02 100.00 1200.00 0.00 1200.00 0.00 1:2026-02-01 | 400.00 500.00 900.00 1000.00 "

@@ -7,12 +7,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace reference {
+
+// A year, month or day holds 16 bits, and so does the month count of a step.
+constexpr long long kPartMost = 32767;
 
 inline std::vector<std::string> Split(std::string_view text, char separator)
 {
@@ -38,18 +37,11 @@ inline std::optional<long long> Number(const std::string& digits, long long most
         return std::nullopt;
     return std::stoll("0" + significant);
 }
-// A date part: digits only, within 16 bits.
-inline std::optional<long long> Part(const std::string& part)
-{
-    return Number(part, 32767);
-}
 // The date's digits read as one number within 32 bits, its dashes left out.
 inline std::optional<long long> Key(const std::string& date)
 {
-    std::string digits;
-    for (const char c : date)
-        if (c != '-')
-            digits += c;
+    std::string digits = date;
+    std::erase(digits, '-');
     return Number(digits, INT32_MAX);
 }
 inline std::string Padded(long long value, std::size_t digits)
@@ -73,15 +65,17 @@ inline std::string StepDate(std::string_view date, int months, std::string_view 
 {
     const auto today = Split(todayDate, '-');
     const auto parts = Split(date, '-');
-    if (months < 1 || months > 32767 || today.size() < 2 || parts.size() < 3)
+    if (months < 1 || months > kPartMost || today.size() < 2 || parts.size() < 3)
         return {};
-    const auto ty = Part(today[0]), tm = Part(today[1]);
-    const auto y0 = Part(parts[0]), m0 = Part(parts[1]), d0 = Part(parts[2]);
+    const auto ty = Number(today[0], kPartMost), tm = Number(today[1], kPartMost);
+    const auto y0 = Number(parts[0], kPartMost);
+    const auto m0 = Number(parts[1], kPartMost);
+    const auto d0 = Number(parts[2], kPartMost);
     if (!ty || !tm || !y0 || !m0 || !d0)
         return {};
     long long y = *y0, m = *m0, d = *d0;
     while (*ty > y) {
-        if ((m += months) > 32767)
+        if ((m += months) > kPartMost)
             return {};
         for (; m > 12; m -= 12)
             ++y;
@@ -94,7 +88,7 @@ inline std::string StepDate(std::string_view date, int months, std::string_view 
         for (; m > 12; m -= 12)
             ++y;
     }
-    if (y > 32767)
+    if (y > kPartMost)
         return {};
     const long long longest = m == 2 ? 28 : (m == 4 || m == 6 || m == 9 || m == 11) ? 30 : d;
     std::string result = std::to_string(y) + "-" + Padded(m, 2) + "-" +
@@ -125,8 +119,8 @@ inline kestrow::BudgetFigures Compute(const kestrow::BudgetInput& input)
         const std::string stepped = today ? StepDate(record.date, duration, input.todayDate) : "";
         const std::string& effective = stepped >= record.date ? stepped : record.date;
         const auto parts = Split(effective, '-');
-        const auto year = parts[0].size() == 4 ? Part(parts[0]) : std::nullopt;
-        const auto month = parts.size() >= 2 ? Part(parts[1]) : std::nullopt;
+        const auto year = parts[0].size() == 4 ? Number(parts[0], kPartMost) : std::nullopt;
+        const auto month = parts.size() >= 2 ? Number(parts[1], kPartMost) : std::nullopt;
         const auto key = Key(effective);
         if (stepped.empty() || !year || !month || !key) {
             figures.skippedRecords.push_back(record.recordNumber);
@@ -134,15 +128,10 @@ inline kestrow::BudgetFigures Compute(const kestrow::BudgetInput& input)
         }
         const double share = record.amount / duration;
         figures.monthlyRequired += share;
-        long long dueLag = (*year * 12 + *month) - (todayYear * 12 + todayMonth);
-        while (dueLag < 0)
-            dueLag += duration;
-        while (dueLag > duration)
-            dueLag -= duration;
+        const long long dueLag = (*year * 12 + *month) - (todayYear * 12 + todayMonth);
         for (int i = 0; i <= horizon; ++i) {
-            const double phase =
-                std::fmod(std::fmod(i - dueLag, double(duration)) + duration, double(duration));
-            totals[std::size_t(i)] += share * phase;
+            const long long phase = ((i - dueLag) % duration + duration) % duration;
+            totals[std::size_t(i)] += share * double(phase);
             if (i == offset && phase == 0 && *key < figures.dueMonthKey) {
                 figures.billsDue += record.amount;
                 figures.due.push_back(

@@ -102,22 +102,20 @@ private slots:
         QTest::addColumn<QString>("amount");
         QTest::addColumn<QByteArray>("verdict");
         QTest::addColumn<QByteArray>("json"); // keys in order
-        QTest::newRow("on track")
-            << "2,100"
-            << QByteArray("The pot holds 2,100.00 and needs 2,031.74 now: 68.26 to spare.")
-            << QByteArray(
-                   R"({"catchUpMonthly":0,"catchUpMonths":0,"difference":68.26,"holds":2100,)"
-                   R"("newMonthly":1543.865,"required":2031.74,"shortMonth":null,"topUpNow":0})");
+        const auto row = [](const char* name, const char* amount, const char* verdict,
+                            const char* json) {
+            QTest::newRow(name) << QString(amount) << QByteArray(verdict) << QByteArray(json);
+        };
+        row("on track", "2,100", "The pot holds 2,100.00 and needs 2,031.74 now: 68.26 to spare.",
+            R"({"catchUpMonthly":0,"catchUpMonths":0,"difference":68.26,"holds":2100,)"
+            R"("newMonthly":1543.865,"required":2031.74,"shortMonth":null,"topUpNow":0})");
         // 31.74 over 22 months is 1.4427...: 1.45 a month covers it.
-        QTest::newRow("short later")
-            << "2000"
-            << QByteArray(
-                   "31.74 short. Kept as it is, the pot runs short in 2028-04, when Property tax "
-                   "1,800.00, Rent 950.00 and Streaming 15.99 are due. Set aside 1,545.32 a "
-                   "month instead of 1,543.87 for the next 22 months, through 2028-04.")
-            << QByteArray(R"({"catchUpMonthly":1.45,"catchUpMonths":22,"difference":-31.74,)"
-                          R"("holds":2000,"newMonthly":1545.315,"required":2031.74,)"
-                          R"("shortMonth":"2028-04","topUpNow":0})");
+        row("short later", "2000",
+            "31.74 short. Kept as it is, the pot runs short in 2028-04, when Property tax "
+            "1,800.00, Rent 950.00 and Streaming 15.99 are due. Set aside 1,545.32 a month "
+            "instead of 1,543.87 for the next 22 months, through 2028-04.",
+            R"({"catchUpMonthly":1.45,"catchUpMonths":22,"difference":-31.74,"holds":2000,)"
+            R"("newMonthly":1545.315,"required":2031.74,"shortMonth":"2028-04","topUpNow":0})");
     }
     void pot()
     {

@@ -81,7 +81,7 @@ bool ScratchFile::fail(const std::string& step, int err)
 
 void ScratchFile::write(std::string_view bytes)
 {
-    if (!active() || !failure_.empty() || !file_.isOpen())
+    if (!active() || !failure_.empty())
         return;
     if (const int err = WriteAll(*ops_, file_.get(), bytes); err != 0)
         fail("writing the scratch file " + path_, err);

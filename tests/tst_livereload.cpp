@@ -89,11 +89,12 @@ private slots:
                    "; settle; check lstDue~990.00; quiet; write " + tax + rent + gym +
                    "; settle; check lstDue~Tax" + payGym
             << 2;
-        // The horizon reaches the longest period, as at start-up.
+        // The horizon reaches the longest period, as at start-up; the arrow keys go on from
+        // the payment chosen before.
         QTest::newRow("a burst of writes")
             << "burst " + tax + rent + gym +
                    "Roof|Hom|2027-01-01|9,000.00|180/; settle; check lstDue~Tax;"
-                   "check horizon=180" +
+                   "check horizon=180; key Up; key Down" +
                    payGym
             << 1;
         QTest::newRow("removed and made again at once")

@@ -261,6 +261,10 @@ private slots:
                          qPrintable(QString::number(k)));
             }
         }
+        // However high the top, no more than 4,096 grid lines are drawn.
+        const ChartPlan high = MakeChartPlan({4096000, 0}, 0, 1, 1, 0);
+        const auto isGridLine = [](const ChartLine& line) { return line.x1 == -2; };
+        QVERIFY(std::count_if(high.lines.begin(), high.lines.end(), isGridLine) <= 4096);
     }
 
     // As drawn on the -2..122 scale, each bar points at itself and the margins at none;

@@ -99,6 +99,7 @@ AddRecordDialog::AddRecordDialog(AppState& state, QWidget* parent) : QDialog(par
     setFont(platform::SansFont(8.25));
     setFixedSize(platform::Twips(3750), platform::Twips(1965));
 
+    // The boxes and then the buttons are made in the order Tab visits them.
     for (int i = 0; i < kBoxes; ++i) {
         const BoxLayout& layout = kBoxLayout[i];
         auto* label = new QLabel(QString::fromLatin1(layout.label), this);
@@ -147,11 +148,6 @@ AddRecordDialog::AddRecordDialog(AppState& state, QWidget* parent) : QDialog(par
     }
     connect(cmdUseIt, &QPushButton::clicked, this, &AddRecordDialog::cmdUseIt_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &AddRecordDialog::cmdCancel_Click);
-
-    for (int i = 0; i + 1 < kBoxes; ++i)
-        setTabOrder(txtIn[i], txtIn[i + 1]);
-    setTabOrder(txtIn[kBoxes - 1], cmdUseIt);
-    setTabOrder(cmdUseIt, cmdCancel);
 
     Form_Load();
     txtIn[0]->setFocus();

@@ -47,6 +47,7 @@ ChangeAmountDialog::ChangeAmountDialog(const QString& payment, int months, doubl
     labA->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     platform::Place(labA, 120, 120, 4395, 555);
 
+    // The controls are made in the order Tab visits them.
     cmdChange = new QPushButton(QStringLiteral("Change"), this);
     cmdChange->setObjectName(QStringLiteral("cmdChange"));
     platform::Place(cmdChange, 660, 1500, 915, 375);
@@ -70,13 +71,6 @@ ChangeAmountDialog::ChangeAmountDialog(const QString& payment, int months, doubl
     chkAddSub = new QCheckBox(QStringLiteral("Check to reduce amount"), this);
     chkAddSub->setObjectName(QStringLiteral("chkAddSub"));
     platform::Place(chkAddSub, 2220, 840, 2175, 195);
-
-    setTabOrder(cmdChange, cmdNoChange);
-    setTabOrder(cmdNoChange, txtChange);
-    setTabOrder(txtChange, cmdIncrease[0]);
-    for (int i = 0; i < 4; ++i)
-        setTabOrder(cmdIncrease[i], cmdIncrease[i + 1]);
-    setTabOrder(cmdIncrease[4], chkAddSub);
 
     // The dialog has no default button. Qt would make the first button that takes the
     // focus the dialog's default for good, and Enter in the amount box would then press

@@ -133,7 +133,7 @@ private slots:
         R("step;2025-03-01-x;1", "2026-06-01-x");
         R("step;0001-01-01;30000", "2501-01-01");
         R("step;0001-08-01;32756;5000-01-01", "5460-12-01"); // the largest periods, to December
-        R("shown;2025-03-01;1", "2026-06-01"); // the next occurrence when later
+        R("shown;2025-03-01;1", "2026-06-01");               // the next occurrence when later
         R("shown;2025-03-01;x", "2025-03-01");
         R("key;2026-3-1", "202631");
         R("istoday;2026-06-15", "yes");

@@ -159,7 +159,7 @@ private slots:
         // The keyboard walk; leaving a box checks it, so the walk fills each box.
         row("add form, walk", "frmAdd", "",
             "walk Name=Rent|Type=Sub|Date=2026-07-01|Amount=45|Duration=12|Use this entry|Finished;"
-            "key Esc",
+            "check Label1=Name; check Label5=Duration; key Esc",
             "rejected");
         // Each press of Add and Sub starts from the box; only Change hands the amount over;
         // Enter in the box does nothing: the dialog has no default button.

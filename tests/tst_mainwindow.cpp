@@ -210,6 +210,9 @@ private slots:
         w.show();
         const QStringList failed = tu::Run(*f, script);
         QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
+        // A screen reader that asks for a child past the last one gets none.
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&w);
+        QCOMPARE(face->child(face->childCount()), nullptr);
     }
 
     // Pointing at a bar tells its month; a click shows that month as the navigation buttons

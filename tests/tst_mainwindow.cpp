@@ -2,8 +2,12 @@
 // by an outside edit or removal; the exports, the pot check and the chart.
 #include "forms/mainwindow.h"
 #include "forms/savingschart.h"
+#include "platform/printer.h"
+#include "platform/widgets.h"
 #include "testutil.h"
 
+#include <QPainter>
+#include <QPrinter>
 #include <QPushButton>
 #include <QToolTip>
 
@@ -294,6 +298,25 @@ private slots:
                  qPrintable(shown.value(1)));
         const bool written = answer == "yes" && !name.isEmpty() && told.isEmpty();
         QCOMPARE(tu::ReadFile(file).startsWith("%PDF-"), written);
+    }
+
+    // A printed line lies whole on its page, and a page takes lines while one more fits.
+    void pdfPagesHoldWholeLines()
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(f->dir.filePath("measured.pdf"));
+        QPainter painter(&printer);
+        painter.setFont(platform::FixedPitchFont(10));
+        const QFontMetrics metrics = painter.fontMetrics();
+        const int page = printer.pageLayout().paintRectPixels(printer.resolution()).height();
+        painter.end();
+        const int fit = (page - metrics.height()) / metrics.lineSpacing() + 1;
+        for (const int lines : {fit, fit + 1}) {
+            const QString file = f->dir.filePath(QString::number(lines) + ".pdf");
+            QCOMPARE(platform::WritePdf(file, QStringList(lines, "Rent"), "Entries"), QString());
+            QCOMPARE(tu::ReadFile(file).count("/Type /Page\n"), lines == fit ? 1 : 2);
+        }
     }
 
     // Saved (through the dialog's hook) as kestrow-report writes them; never over the data file.

@@ -8,6 +8,22 @@
 #include "forms/mainwindow.h"
 #include "testutil.h"
 
+namespace {
+
+// The boxes and buttons of `window` that say nothing when pointed at.
+QStringList Untold(const QWidget* window)
+{
+    QStringList untold;
+    for (const QWidget* c : window->findChildren<QWidget*>()) {
+        const bool control = c->inherits("QAbstractButton") || c->inherits("QLineEdit");
+        if (control && c->toolTip().isEmpty())
+            untold << c->objectName();
+    }
+    return untold;
+}
+
+} // namespace
+
 class TestForms : public QObject
 {
     Q_OBJECT
@@ -193,6 +209,9 @@ private slots:
         QFETCH(QString, closed);
         QVERIFY(f->open(file.replace("/", "\r\n")));
         const std::unique_ptr<QDialog> d(qobject_cast<QDialog*>(open(form)));
+        // Only the change-amount dialog has no tooltips.
+        if (!form.startsWith("frmChangeDollar"))
+            QCOMPARE(Untold(d.get()), QStringList());
         auto* edit = qobject_cast<EditRecordDialog*>(d.get());
         // The edit form is shown only once it has opened its record, as the entry list does.
         const QStringList failed = tu::Run(*f, script, [&] {

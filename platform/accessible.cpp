@@ -69,10 +69,10 @@ QAccessibleInterface* Factory(const QString&, QObject* object)
 {
     if (auto* line = qobject_cast<Announcer*>(object))
         return new AnnouncerInterface(line);
-    if (object != nullptr && object->isWidgetType()) {
-        const QVariant role = object->property(kRoleProperty);
+    if (auto* widget = qobject_cast<QWidget*>(object)) {
+        const QVariant role = widget->property(kRoleProperty);
         if (role.isValid())
-            return new RoleWidget(static_cast<QWidget*>(object), QAccessible::Role(role.toInt()));
+            return new RoleWidget(widget, QAccessible::Role(role.toInt()));
     }
     return nullptr;
 }

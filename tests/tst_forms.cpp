@@ -135,6 +135,10 @@ private slots:
             "check shown~There is no entry 4 in the data file; check scratch=no; check file=" +
                 three,
             "rejected");
+        // A name as long as its box holds is shown whole, not cut short as a longer one is.
+        row("edit form, the longest name a box holds", "frmChange 1",
+            QByteArray(32767, 'N') + "|S|2026-07-01|5|1",
+            "check txtIn(0)~" + QString(1001, 'N') + "; key Esc", "rejected");
         row("edit form, a byte order mark kept", "frmChange 2",
             "A|S|d|1|1/\xef\xbb\xbf"
             "B|S|2026-07-01|5|12",

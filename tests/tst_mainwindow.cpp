@@ -277,7 +277,8 @@ private slots:
         row("saved", "yes", "list.pdf");
         row("declined", "no", "list.pdf");
         row("cancelled", "yes", "");
-        row("no such folder", "yes", "none/list.pdf", "Kestrow could not save the list as %1: ");
+        row("no such folder", "yes", "none/list.pdf",
+            "Kestrow could not save the list as %1: No such file or directory");
     }
     void pdfWithoutPrinter()
     {

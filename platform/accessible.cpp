@@ -4,6 +4,8 @@
 #include <QAccessibleWidget>
 #include <QWidget>
 
+#include <mutex>
+
 namespace platform {
 
 namespace {
@@ -79,11 +81,8 @@ QAccessibleInterface* Factory(const QString&, QObject* object)
 
 void InstallFactory()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(Factory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    static std::once_flag installed;
+    std::call_once(installed, [] { QAccessible::installFactory(Factory); });
 }
 
 } // namespace

@@ -106,6 +106,10 @@ private slots:
         row("monthly from two months", {"A|S|2026-03-01|5|1", "B|S|2027-01-01|7|1", kJune}, 0,
             "2026-06 112.00 1205.00 0.00 1205.00 0.00 1:2026-06-01 3:2026-06-01 | 0.00 100.00 "
             "500.00 600.00 1100.00");
+        // Saved for from now on, but never listed: its first date lies past the last month.
+        row("monthly, first due after the horizon", {kJune, "After|S|2036-07-01|9|1"}, 0,
+            "2026-06 109.00 1200.00 0.00 1200.00 0.00 1:2026-06-01 | 0.00 100.00 500.00 600.00 "
+            "1100.00");
     }
     // And in every month, the payments due and their sum, both from the rhythms in which
     // the payments fall due, as Compute lists them.

@@ -175,7 +175,8 @@ private slots:
         // Conflict copies by the three sync tools, of a data file of any name and extension.
         R("conflict;Kestrow (conflicted copy 2026-12-07 143012).txt;Kestrow.txt",
           "Nextcloud or ownCloud");
-        R("conflict;my.plan.sync-conflict-20261207-143012-XY2.csv;my.plan.csv", "Syncthing");
+        R("conflict;my.plan.sync-conflict-20261207-143012-X.csv;my.plan.csv",
+          "Syncthing"); // the shortest ID
         R("conflict;Plan (Bo's conflicted copy 2026-12-07);Plan", "Dropbox");
         R("conflict;Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt.merged;Kestrow.txt");
         R("conflict;Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt;Kestrow.csv");

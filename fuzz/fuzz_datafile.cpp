@@ -6,6 +6,8 @@
 #include "fuzz_check.h"
 #include "tests/budget_reference.h"
 
+#include <cmath>
+
 using namespace kestrow;
 
 // Equal but for rounding, which grows with the sum of every amount (`scale`); amounts too

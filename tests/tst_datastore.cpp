@@ -28,6 +28,20 @@ Status Change(DataStore& store, const QByteArray& change)
     return store.rewriteDeleting(numbers);
 }
 
+// The system's calls, but reads fail while `failReads` is set, as on a disk going bad.
+struct FlakyReads : FileOps
+{
+    bool failReads = false;
+    ssize_t pread(int fd, void* buf, size_t count, off_t offset) override
+    {
+        if (failReads) {
+            errno = EIO;
+            return -1;
+        }
+        return FileOps::pread(fd, buf, count, offset);
+    }
+};
+
 } // namespace
 
 class TestDataStore : public QObject
@@ -124,6 +138,46 @@ private slots:
         QCOMPARE(Mode(f->data) & 0777, 0644u);
         first.close();
         QVERIFY(second.open());
+    }
+
+    // What the windows show after a failed read may be partial: no change may be based on it
+    // until the file has been read whole again.
+    void changesAfterAReadError()
+    {
+        QVERIFY(f->write("a\r\nb\r\nc\r\n"));
+        FlakyReads disk;
+        DataStore store(f->data, f->temp, disk);
+        QVERIFY(store.open());
+        std::string read;
+        disk.failReads = true;
+        QVERIFY(!store.readContents(read));
+        disk.failReads = false;
+        const Status refused = store.rewriteDeleting({1});
+        QVERIFY(!refused && QString::fromStdString(refused.message).contains(f->dataPath));
+        QCOMPARE(f->bytes(), "a\r\nb\r\nc\r\n");
+
+        disk.failReads = true;
+        QVERIFY(!store.readContents(read));
+        disk.failReads = false;
+        QVERIFY(store.readContents(read));
+        const Status deleted = store.rewriteDeleting({1});
+        QVERIFY2(deleted, deleted.message.c_str());
+        QCOMPARE(f->bytes(), "b\r\nc\r\n");
+    }
+
+    // Clearing the data at the end empties the file a link leads to and keeps the link.
+    void clearingThroughALink()
+    {
+        const QString target = f->dir.filePath("target.txt");
+        QVERIFY(tu::WriteFile(target, "a\r\n"));
+        QCOMPARE(::symlink(target.toStdString().c_str(), f->data.c_str()), 0);
+        DataStore store(f->data, f->temp);
+        QVERIFY(store.open());
+        errno = EACCES; // left over from an earlier call: not this one's failure
+        const Status cleared = store.removeFile();
+        QVERIFY2(cleared, cleared.message.c_str());
+        QCOMPARE(tu::ReadFile(target), QByteArray());
+        QVERIFY(S_ISLNK(Mode(f->data)));
     }
 
     // A link at the scratch name, at start-up or planted later, is never read nor written.

@@ -1,9 +1,7 @@
-// Power cuts and failing calls: every state a cut could leave on disk while Kestrow makes a
-// change is started up from as the next run would; then each system call of the change fails
-// in turn. The disk is ext4 with data=ordered, a little more harshly: bytes not flushed by an
-// fsync of their file may be lost or kept up to any sector or byte (a lost write inside a
-// file reads as zeros), and a name made, renamed or removed is not sure until the folder is
-// flushed. So a scratch file renamed over the data file unflushed could leave it empty.
+// Every state a power cut could leave while Kestrow makes a change, started up from as the
+// next run would; then each system call of the change failing in turn. The disk is ext4 with
+// data=ordered, a little more harshly: bytes not yet flushed by their own fsync may be lost
+// or cut anywhere, and a name made, renamed or removed may be lost until the folder's flush.
 #include "core/datastore.h"
 #include "core/notices.h"
 #include "core/record.h"
@@ -385,18 +383,22 @@ std::string Records(int count, const QString& lineEnd)
     return bytes;
 }
 
-// One change on the model disk, from a file of `records` payments. "Edit" is Pay, Step and
-// the edit form's Accept: the rewrite stays open while a window waits for the user, and over
-// the question whether to put back a data file removed outside Kestrow, answered Yes. Undo
-// and redo put whole contents back as "Add" does. "Recovery" is start-up finding only the
-// scratch file; "Export" saves a file other programs read.
+const std::string& PathOf(const QString& change)
+{
+    return change == "Export" ? kExport : kData;
+}
+
+// One change on the model disk. "Edit" is Pay, Step and Accept, the rewrite held open while a
+// window waits (and over the question whether to put back a file removed outside, answered
+// Yes); undo and redo put contents back as "Add" does; "Recovery" is start-up finding only
+// the scratch file.
 class Scene
 {
 public:
     Scene(const QString& change, int records, const QString& lineEnd)
         : change_(change), records_(records), model(StartDisk(change, Records(records, lineEnd)))
     {}
-    // Brings the store to the moment the change is made, and the disk to rest.
+    // Brings the store to the moment of the change, and the disk to rest.
     bool prepare()
     {
         if (change_ != "Recovery" && change_ != "Export" && !store.open())
@@ -422,7 +424,7 @@ public:
             return SaveWholeFile(model, kExport, Records(records_ + 1, "CR LF"));
         return edit();
     }
-    const std::string& path() const { return change_ == "Export" ? kExport : kData; }
+    const std::string& path() const { return PathOf(change_); }
     std::string bytes() const { return BytesAt(model.now(), path()); }
 
 private:
@@ -430,12 +432,7 @@ private:
     {
         Disk disk;
         disk.files[1] = bytes;
-        if (change == "Recovery")
-            disk.names[kTemp] = 1;
-        else if (change == "Export")
-            disk.names[kExport] = 1;
-        else
-            disk.names[kData] = 1;
+        disk.names[change == "Recovery" ? kTemp : PathOf(change)] = 1;
         return disk;
     }
     std::int32_t middle() const { return (records_ + 1) / 2; }
@@ -469,8 +466,7 @@ class TestCrashStates : public QObject
     Q_OBJECT
 
 private slots:
-    // Each state copies the whole file a few times: keeping the memory rather than handing
-    // it back to the system makes the run ten times faster.
+    // Each state copies the whole file: keeping freed memory makes the run ten times faster.
     void initTestCase()
     {
         mallopt(M_MMAP_THRESHOLD, 64 << 20);

@@ -35,9 +35,9 @@ struct Disk
 // One operation of a change that reaches the disk.
 struct Op
 {
-    enum Kind { Write, Truncate, SyncFile, Names, SyncFolder };
+    enum Kind { Write, Truncate, Sync, Names };
     Kind kind;
-    int file = 0;
+    int file = 0;       // 0 for the folder
     std::size_t at = 0; // where a write starts; the size a truncation leaves
     std::string bytes;  // what a write writes
     std::vector<std::pair<std::string, int>> names; // name -> file, 0 for none
@@ -76,11 +76,10 @@ std::string BytesAt(const Disk& disk, const std::string& path)
 class ModelDisk : public FileOps
 {
 public:
-    explicit ModelDisk(Disk disk) : now_(std::move(disk)), start_(now_)
-    {
-        for (const auto& file : now_.files)
-            lastFile_ = std::max(lastFile_, file.first);
-    }
+    // Every disk holds file 1, the file the scene starts with.
+    explicit ModelDisk(Disk disk)
+        : now_(std::move(disk)), start_(now_), lastFile_(now_.files.rbegin()->first)
+    {}
     // The change starts here: everything so far is durable.
     void settle()
     {
@@ -154,7 +153,7 @@ public:
         const int file = handles_.at(fd).file;
         if (fault(file == 0 ? "fsync folder" : "fsync"))
             return -1;
-        record({file == 0 ? Op::SyncFolder : Op::SyncFile, file, 0, {}, {}});
+        record({Op::Sync, file, 0, {}, {}});
         return 0;
     }
     int ftruncate(int fd, off_t length) override
@@ -237,7 +236,7 @@ private:
     std::vector<Op> log_;
     std::map<int, Handle> handles_;
     std::map<int, long> changes_;
-    int lastFile_ = 0;
+    int lastFile_;
     int lastHandle_ = 2;
     int calls_ = 0;
 };
@@ -271,7 +270,7 @@ std::vector<Losses> FileLosses(const std::vector<Op>& log, std::size_t cut, bool
     std::set<int> synced;
     for (std::size_t i = cut; i-- > 0;) {
         const Op& op = log[i];
-        if (op.kind == Op::SyncFile)
+        if (op.kind == Op::Sync)
             synced.insert(op.file);
         else if ((op.kind == Op::Write || op.kind == Op::Truncate) && synced.count(op.file) == 0)
             everyLoss[i] = 0;
@@ -304,7 +303,7 @@ std::string CheckCrashStates(const ModelDisk& model, bool everySector, Check che
     for (std::size_t cut = 0; cut <= log.size(); ++cut) {
         // Names made, renamed or removed since the folder's last flush may each be lost.
         std::vector<std::size_t> unsyncedNames;
-        for (std::size_t i = cut; i-- > 0 && log[i].kind != Op::SyncFolder;) {
+        for (std::size_t i = cut; i-- > 0 && !(log[i].kind == Op::Sync && log[i].file == 0);) {
             if (log[i].kind == Op::Names)
                 unsyncedNames.push_back(i);
         }

@@ -28,13 +28,14 @@ Status Change(DataStore& store, const QByteArray& change)
     return store.rewriteDeleting(numbers);
 }
 
-// The system's calls, but reads fail while `failReads` is set, as on a disk going bad.
+// The system's calls, but the read after `failNextRead` is set fails, as on a bad disk.
 struct FlakyReads : FileOps
 {
-    bool failReads = false;
+    bool failNextRead = false;
     ssize_t pread(int fd, void* buf, size_t count, off_t offset) override
     {
-        if (failReads) {
+        if (failNextRead) {
+            failNextRead = false;
             errno = EIO;
             return -1;
         }
@@ -49,10 +50,12 @@ class TestDataStore : public QObject
     Q_OBJECT
     std::unique_ptr<tu::Folder> f;
     std::unique_ptr<DataStore> store;
-    DataStore& open(const QByteArray& contents) // a store on a data file holding `contents`
+    // A store on a data file holding `contents`.
+    DataStore& open(const QByteArray& contents, FileOps& ops = FileOps::system())
     {
         store.reset();
-        if (!f->write(contents) || !(store = std::make_unique<DataStore>(f->data, f->temp))->open())
+        if (!f->write(contents) ||
+            !(store = std::make_unique<DataStore>(f->data, f->temp, ops))->open())
             qFatal("cannot open %s", f->data.c_str());
         return *store;
     }
@@ -144,21 +147,17 @@ private slots:
     // until the file has been read whole again.
     void changesAfterAReadError()
     {
-        QVERIFY(f->write("a\r\nb\r\nc\r\n"));
         FlakyReads disk;
-        DataStore store(f->data, f->temp, disk);
-        QVERIFY(store.open());
+        DataStore& store = open("a\r\nb\r\nc\r\n", disk);
         std::string read;
-        disk.failReads = true;
+        disk.failNextRead = true;
         QVERIFY(!store.readContents(read));
-        disk.failReads = false;
         const Status refused = store.rewriteDeleting({1});
         QVERIFY(!refused && QString::fromStdString(refused.message).contains(f->dataPath));
         QCOMPARE(f->bytes(), "a\r\nb\r\nc\r\n");
 
-        disk.failReads = true;
+        disk.failNextRead = true;
         QVERIFY(!store.readContents(read));
-        disk.failReads = false;
         QVERIFY(store.readContents(read));
         const Status deleted = store.rewriteDeleting({1});
         QVERIFY2(deleted, deleted.message.c_str());
@@ -169,11 +168,9 @@ private slots:
     void clearingThroughALink()
     {
         const QString target = f->dir.filePath("target.txt");
-        QVERIFY(tu::WriteFile(target, "a\r\n"));
         QCOMPARE(::symlink(target.toStdString().c_str(), f->data.c_str()), 0);
-        DataStore store(f->data, f->temp);
-        QVERIFY(store.open());
-        errno = EACCES; // left over from an earlier call: not this one's failure
+        DataStore& store = open("a\r\n"); // written through the link
+        errno = EACCES;                   // left over from an earlier call: not this one's failure
         const Status cleared = store.removeFile();
         QVERIFY2(cleared, cleared.message.c_str());
         QCOMPARE(tu::ReadFile(target), QByteArray());

@@ -318,8 +318,8 @@ std::string CheckCrashStates(const ModelDisk& model, bool everySector, Check che
                     check(Replay(model.start(), log, cut, losses), cut == log.size());
                 if (problem.empty())
                     continue;
-                std::string what = "cut after operation " + std::to_string(cut) +
-                                   ", of operations number:bytes kept";
+                std::string what =
+                    "cut after operation " + std::to_string(cut) + "; operation:bytes kept";
                 for (const auto& [i, kept] : losses)
                     what += " " + std::to_string(i + 1) + ":" + std::to_string(kept);
                 return what + ": " + problem;
@@ -367,13 +367,12 @@ std::string StartUpProblem(Disk disk, const std::string& path, const std::string
     return "read " + std::to_string(read.size()) + " bytes, neither the old file nor the new";
 }
 
+// `count` payments; an LF file also lacks the end of its last line, as one edited elsewhere may.
 std::string Records(int count, const QString& lineEnd)
 {
     std::string bytes;
     for (int i = 1; i <= count; ++i) {
-        bytes += "Payment " + std::to_string(i) + "|Sub|2026-0" + std::to_string(1 + i % 9) +
-                 "-15|" + std::to_string(10 + i % 990) + ".50|" + std::to_string(1 + i % 24);
-        // An LF file also lacks the end of its last line, as a file edited elsewhere may.
+        bytes += "Payment " + std::to_string(i) + "|Sub|2026-03-15|" + std::to_string(i) + ".50|12";
         if (lineEnd == "CR LF")
             bytes += "\r\n";
         else if (i < count)

@@ -170,7 +170,8 @@ private slots:
         const QString target = f->dir.filePath("target.txt");
         QCOMPARE(::symlink(target.toStdString().c_str(), f->data.c_str()), 0);
         DataStore& store = open("a\r\n"); // written through the link
-        errno = EACCES;                   // left over from an earlier call: not this one's failure
+        // An error left over from an earlier call is not this one's failure.
+        errno = EACCES;
         const Status cleared = store.removeFile();
         QVERIFY2(cleared, cleared.message.c_str());
         QCOMPARE(tu::ReadFile(target), QByteArray());

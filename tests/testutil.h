@@ -321,7 +321,6 @@ struct Step
         QApplication::clipboard()->setText(typed());
         QTest::keyClick(focus(), Qt::Key_V, Qt::ControlModifier);
     }
-    void close() { front->close(); }
     // answer yes|no: to the next question
     void answer() { platform::MessageTestHook::queueAnswer(args == "yes"); }
     // printer yes|no: whether there is one
@@ -371,15 +370,14 @@ struct Step
 inline const QHash<QString, std::pair<void (Step::*)(), bool>>& Verbs()
 {
     static const QHash<QString, std::pair<void (Step::*)(), bool>> verbs{
-        {"click", {&Step::click, true}},    {"row", {&Step::row, true}},
-        {"type", {&Step::type, true}},      {"key", {&Step::key, true}},
-        {"menu", {&Step::menu, true}},      {"pick", {&Step::pick, true}},
-        {"enter", {&Step::enter, true}},    {"walk", {&Step::walk, true}},
-        {"paste", {&Step::paste, true}},    {"close", {&Step::close, true}},
-        {"answer", {&Step::answer, false}}, {"printer", {&Step::printer, false}},
-        {"write", {&Step::write, false}},   {"save", {&Step::save, false}},
-        {"touch", {&Step::touch, false}},   {"delete", {&Step::remove, false}},
-        {"check", {&Step::check, false}}};
+        {"click", {&Step::click, true}},      {"row", {&Step::row, true}},
+        {"type", {&Step::type, true}},        {"key", {&Step::key, true}},
+        {"menu", {&Step::menu, true}},        {"pick", {&Step::pick, true}},
+        {"enter", {&Step::enter, true}},      {"walk", {&Step::walk, true}},
+        {"paste", {&Step::paste, true}},      {"answer", {&Step::answer, false}},
+        {"printer", {&Step::printer, false}}, {"write", {&Step::write, false}},
+        {"save", {&Step::save, false}},       {"touch", {&Step::touch, false}},
+        {"delete", {&Step::remove, false}},   {"check", {&Step::check, false}}};
     return verbs;
 }
 

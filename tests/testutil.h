@@ -182,7 +182,6 @@ inline QString Shows(Fixture& f, const QWidget* window, const QString& name)
     return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description);
 }
 
-// ---------------------------------------------------------------------------------------
 // A user's steps, "verb arguments" apart by ";" ("_" types a blank), each the function of its
 // name below; one a turn of the event loop, so a step that opens a modal window goes on inside it.
 struct Step
@@ -292,9 +291,8 @@ struct Step
                 break;
         }
     }
-    // walk NAME[=TEXT]|...: each stop of the Tab order from the focus round to it again, by
-    // the name and description (the tooltip) a screen reader gives, TEXT typed there; then
-    // every control must lie inside the window.
+    // walk NAME[=TEXT]|...: each Tab stop round to the first again, by the name and tooltip a
+    // screen reader gives, TEXT typed there; then every control must lie inside the window.
     void walk()
     {
         QStringList stops = typed().split('|');

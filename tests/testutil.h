@@ -182,7 +182,6 @@ inline QString Shows(Fixture& f, const QWidget* window, const QString& name)
     return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Description);
 }
 
-// ---------------------------------------------------------------------------------------
 // A user's steps, "verb arguments" apart by ";" ("_" types a blank), each the function of its
 // name below; one a turn of the event loop, so a step that opens a modal window goes on inside it.
 struct Step
@@ -292,9 +291,8 @@ struct Step
                 break;
         }
     }
-    // walk NAME[=TEXT]|...: each stop of the Tab order from the focus round to it again, by
-    // the name and description (the tooltip) a screen reader gives, TEXT typed there; then
-    // every control must lie inside the window.
+    // walk NAME[=TEXT]|...: each Tab stop round to the first again, by the name and tooltip a
+    // screen reader gives, TEXT typed there; then every control must lie inside the window.
     void walk()
     {
         QStringList stops = typed().split('|');
@@ -321,7 +319,6 @@ struct Step
         QApplication::clipboard()->setText(typed());
         QTest::keyClick(focus(), Qt::Key_V, Qt::ControlModifier);
     }
-    void close() { front->close(); }
     // answer yes|no: to the next question
     void answer() { platform::MessageTestHook::queueAnswer(args == "yes"); }
     // printer yes|no: whether there is one
@@ -371,15 +368,14 @@ struct Step
 inline const QHash<QString, std::pair<void (Step::*)(), bool>>& Verbs()
 {
     static const QHash<QString, std::pair<void (Step::*)(), bool>> verbs{
-        {"click", {&Step::click, true}},    {"row", {&Step::row, true}},
-        {"type", {&Step::type, true}},      {"key", {&Step::key, true}},
-        {"menu", {&Step::menu, true}},      {"pick", {&Step::pick, true}},
-        {"enter", {&Step::enter, true}},    {"walk", {&Step::walk, true}},
-        {"paste", {&Step::paste, true}},    {"close", {&Step::close, true}},
-        {"answer", {&Step::answer, false}}, {"printer", {&Step::printer, false}},
-        {"write", {&Step::write, false}},   {"save", {&Step::save, false}},
-        {"touch", {&Step::touch, false}},   {"delete", {&Step::remove, false}},
-        {"check", {&Step::check, false}}};
+        {"click", {&Step::click, true}},      {"row", {&Step::row, true}},
+        {"type", {&Step::type, true}},        {"key", {&Step::key, true}},
+        {"menu", {&Step::menu, true}},        {"pick", {&Step::pick, true}},
+        {"enter", {&Step::enter, true}},      {"walk", {&Step::walk, true}},
+        {"paste", {&Step::paste, true}},      {"answer", {&Step::answer, false}},
+        {"printer", {&Step::printer, false}}, {"write", {&Step::write, false}},
+        {"save", {&Step::save, false}},       {"touch", {&Step::touch, false}},
+        {"delete", {&Step::remove, false}},   {"check", {&Step::check, false}}};
     return verbs;
 }
 

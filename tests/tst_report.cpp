@@ -41,9 +41,8 @@ class TestReport : public QObject
 private slots:
     void init() { f = std::make_unique<tu::Folder>(); }
 
-    // Figures aligned, the due list sorted without case and decoded, the freed money; the
-    // file keeps its bytes, a conflict copy beside it is named. Without FILE the report in a
-    // build tree's tools/ reads the Kestrow.txt beside the program one folder up.
+    // Figures aligned, due list sorted without case and decoded; the file keeps its bytes, a
+    // conflict copy is named. Without FILE, a build tree's tools/ reads ../Kestrow.txt.
     void text()
     {
         const QByteArray contents = kTwoYearly + "b|S|2026-06-01|5|1\r\nC\xe9|S|2026-06-01|5|1";
@@ -96,39 +95,28 @@ private slots:
                        R"("labE":"Payments due in 2027-02","labF":"Graph: $800.63 freed"})"));
     }
 
-    // The verdict closes the text report; --json adds it as figures.
-    void pot_data()
-    {
-        QTest::addColumn<QString>("amount");
-        QTest::addColumn<QByteArray>("verdict");
-        QTest::addColumn<QByteArray>("json"); // keys in order
-        const auto row = [](const char* name, const char* amount, const char* verdict,
-                            const char* json) {
-            QTest::newRow(name) << QString(amount) << QByteArray(verdict) << QByteArray(json);
-        };
-        row("on track", "2,100", "The pot holds 2,100.00 and needs 2,031.74 now: 68.26 to spare.",
-            R"({"catchUpMonthly":0,"catchUpMonths":0,"difference":68.26,"holds":2100,)"
-            R"("newMonthly":1543.865,"required":2031.74,"shortMonth":null,"topUpNow":0})");
-        // 31.74 over 22 months is 1.4427...: 1.45 a month covers it.
-        row("short later", "2000",
-            "31.74 short. Kept as it is, the pot runs short in 2028-04, when Property tax "
-            "1,800.00, Rent 950.00 and Streaming 15.99 are due. Set aside 1,545.32 a month "
-            "instead of 1,543.87 for the next 22 months, through 2028-04.",
-            R"({"catchUpMonthly":1.45,"catchUpMonths":22,"difference":-31.74,"holds":2000,)"
-            R"("newMonthly":1545.315,"required":2031.74,"shortMonth":"2028-04","topUpNow":0})");
-    }
+    // The verdict closes the text report; --json adds it as figures, every key present
+    // though on track.
     void pot()
     {
-        QFETCH(QString, amount);
-        QFETCH(QByteArray, verdict);
-        QFETCH(QByteArray, json);
         QVERIFY(f->write(kSample));
-        const QStringList args{"--today", "2026-06-15", "--pot", amount, f->dataPath};
+        const QStringList args{"--today", "2026-06-15", "--pot", "2,100", f->dataPath};
         const auto [code, out, err] = Report(args);
+        const QByteArray verdict = "The pot holds 2,100.00 and needs 2,031.74 now: 68.26 to spare.";
         QVERIFY2(code == 0 && out.endsWith("freed\n\n" + verdict + "\n"), out.constData());
         const QJsonObject o =
             QJsonDocument::fromJson(std::get<1>(Report(args + QStringList{"--json"}))).object();
-        QCOMPARE(QJsonDocument(o["pot"].toObject()).toJson(QJsonDocument::Compact), json);
+        QCOMPARE(QJsonDocument(o["pot"].toObject()).toJson(QJsonDocument::Compact),
+                 QByteArray(R"({"catchUpMonthly":0,"catchUpMonths":0,"difference":68.26,)"
+                            R"("holds":2100,"newMonthly":1543.865,"required":2031.74,)"
+                            R"("shortMonth":null,"topUpNow":0})"));
+    }
+
+    // Help is asked for, not a mistake: a script checking the exit code must see success.
+    void helpSucceeds()
+    {
+        const auto [code, out, err] = Report({"--help"});
+        QVERIFY2(code == 0 && out.contains("--pot"), err.constData());
     }
 
     void badInput_data()
@@ -142,23 +130,18 @@ private slots:
         row("a folder", {"DIR"}, "Is a directory", 1);
         // In one line, not a warning for each of its lines.
         row("no line a payment", {"--ics", "NOISE"}, "is not a Kestrow data file", 1);
-        for (const char* today : {"2026-02-32", "yesterday"})
-            row(today, {"--today", today, "FILE"}, "--today", 2);
+        row("day beyond the month", {"--today", "2026-02-32", "FILE"}, "--today", 2);
         row("offset beyond the horizon", {"--offset", "121", "FILE"}, "0 to 120", 2);
-        row("99999999999", {"--offset", "99999999999", "FILE"}, "--offset", 2);
         row("unknown option", {"--frobnicate", "FILE"}, "frobnicate", 2);
         row("two files", {"FILE", "FILE"}, "one data file", 2);
         row("months beyond 1200", {"--ics", "--months", "1201", "FILE"}, "--months '1201'", 2);
-        row("months not whole", {"--ics", "--months", "1.5", "FILE"}, "--months '1.5'", 2);
         row("remind beyond a year", {"--ics", "--remind", "366", "FILE"}, "--remind '366'", 2);
         row("two exports", {"--csv", "--json", "FILE"}, "cannot be combined", 2);
         row("remind without calendar", {"--csv", "--remind", "3", "FILE"}, "only to --ics", 2);
         row("offset with calendar", {"--ics", "--offset", "2", "FILE"}, "does not apply", 2);
         // The pot: refused in one line.
         row("pot negative", {"--pot", "-5", "FILE"}, "--pot '-5'", 2);
-        row("pot empty", {"--pot=", "FILE"}, "--pot ''", 2);
         row("pot not a number", {"--pot", "2,1OO", "FILE"}, "--pot '2,1OO'", 2);
-        row("pot beyond a double", {"--pot", QString(400, '9'), "FILE"}, "--pot '999", 2);
         row("pot with offset", {"--pot", "5", "--offset", "0", "FILE"}, "--pot cannot", 2);
         row("pot with month table", {"--csv", "--pot", "5", "FILE"}, "--pot does not", 2);
     }

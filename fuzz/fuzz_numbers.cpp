@@ -10,20 +10,14 @@
 
 using namespace kestrow;
 
-static void CheckNotANumber(double value)
-{
-    const std::string text = FormatAmount(value);
-    if (std::isnan(value))
-        FUZZ_CHECK(text == "NaN");
-    else
-        FUZZ_CHECK(text == (value < 0 ? "-Infinity" : "Infinity"));
-    FUZZ_CHECK(!ParseAmount(text));
-}
-
 static void CheckReadBack(double value)
 {
     const std::string text = FormatAmount(value);
     const auto back = ParseAmount(text);
+    if (!std::isfinite(value)) {
+        FUZZ_CHECK(!back && text.find_first_of("0123456789") == std::string::npos);
+        return;
+    }
     if (!back) {
         // 1.79769313486232e308, the largest double cut to 15 digits, is too large to read.
         FUZZ_CHECK(std::fabs(value) >= 1.797693134862315e308);
@@ -39,11 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     double x = 0;
     std::memcpy(&x, data, std::min(size, sizeof x));
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (const double value : {x, ParseAmount(text).value_or(0)}) {
-        if (std::isfinite(value))
-            CheckReadBack(value);
-        else
-            CheckNotANumber(value);
-    }
+    CheckReadBack(x);
+    CheckReadBack(ParseAmount(text).value_or(0));
     return 0;
 }

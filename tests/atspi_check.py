@@ -13,9 +13,7 @@ import time
 import pyatspi
 from gi.repository import GLib
 
-SAMPLE = (b"Car insurance|Sub|2026-03-01|1,234.50|12\r\n"
-          b"Rent|Sub|2026-06-01|950.00|1\r\n"
-          b"Streaming|Sub|2026-06-12|15.99|1\r\n")
+SAMPLE = b"Car insurance|Sub|2026-03-01|1,234.50|12\r\nRent|Sub|2026-06-01|950.00|1\r\n"
 CAPTIONS = ("Monthly amount required", "Total amount this month", "Bills due this month",
             "Net requirement is")
 WAIT = 15  # seconds for any one thing to happen

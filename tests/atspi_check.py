@@ -107,14 +107,14 @@ def check_announced(main, due, since, what):
     check(said[0] == ". ".join(spoken), "after %s Orca hears %r, not %r" % (what, said[0], spoken))
 
 
-def first_run(app, data):
+def first_run(app):
     intro = window(app, "Kestrow Introduction")
     check_window(intro, "dialog")
     check([o.getRoleName() for o in named(intro, "Kestrow icon")] == ["image"],
           "the introduction's image has no name")
 
 
-def main_window_run(app, data):
+def main_window_run(app):
     main = window(app, "Kestrow Budget Calculator")
     check_window(main, "frame")
     check(len(named(main, "Savings chart", "chart")) == 1, "no chart named Savings chart")
@@ -122,7 +122,7 @@ def main_window_run(app, data):
     check(all(word in due.description for word in ("Pay", "Step", "Cancel")),
           "the due list does not say what selecting a payment enables")
 
-    # Before any dialog has opened, so that no window activation moves the focus.
+    # Heard where the user is: a screen reader interrupts itself when the focus moves.
     since = len(events)
     month = due.name
     press(main, "Next Mon")
@@ -130,15 +130,6 @@ def main_window_run(app, data):
     check(due.name != month, "Next Mon left the due list at %r" % month)
     check(not [e for e in events[since:] if e[0] == "object:state-changed:focused" and e[3]],
           "the announcement after Next Mon moved the focus")
-
-    # A payment another program adds to the file shows without a click, and is heard.
-    since = len(events)
-    with open(data, "ab") as out:
-        out.write(b"Water|Sub|2026-07-01|90.00|1\r\n")
-    said = wait_for("announcement of the outside change", lambda: announced(since))
-    check(said[0].startswith("The payments were read again after a change outside Kestrow. "
-                             "Payments due in"), "after an outside change Orca hears %r" % said[0])
-    check([row for row in due if row.name.endswith(" Water")], "the outside change not shown")
 
 
 def main():
@@ -155,8 +146,7 @@ def main():
             try:
                 run(wait_for("Kestrow on the accessibility bus", lambda: [
                     a for a in pyatspi.Registry.getDesktop(0)
-                    if a is not None and a.get_process_id() == process.pid and a.childCount])[0],
-                    data)
+                    if a is not None and a.get_process_id() == process.pid and a.childCount])[0])
             except (TimeoutError, IndexError, ValueError) as lost:
                 failures.append("%s: %s" % (run.__name__, lost or "a control is missing"))
             finally:

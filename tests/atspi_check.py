@@ -112,8 +112,6 @@ def main_window_run(app):
     check_window(main, "frame")
     check(len(named(main, "Savings chart", "chart")) == 1, "no chart named Savings chart")
     due = [o for o in walk(main) if o.getRoleName() == "list"][0]
-    check(all(word in due.description for word in ("Pay", "Step", "Cancel")),
-          "the due list does not say what selecting a payment enables")
 
     # Heard where the user is: a screen reader interrupts itself when the focus moves.
     since = len(events)

@@ -1,6 +1,5 @@
-// Any data file, read as Kestrow reads it and computed at the first months and the end of
-// the horizon: the grouped computation gives the figures of the plain loop in
-// tests/budget_reference.h, at any size of amount.
+// Any data file, read as Kestrow reads it: the grouped computation gives the figures of the
+// plain loop in tests/budget_reference.h, at any size of amount.
 #include "budget/budget.h"
 #include "core/datastore.h"
 #include "fuzz_check.h"
@@ -10,8 +9,8 @@
 
 using namespace kestrow;
 
-// Equal but for rounding, which grows with the sum of every amount (`scale`); amounts too
-// large for a double's sum give the same infinity or NaN on both sides.
+// Equal but for rounding, which grows with the sum of every amount (`scale`); sums too
+// large for a double give the same infinity or NaN on both sides.
 static bool Near(double x, double y, long double scale)
 {
     if (std::isnan(x) || std::isnan(y))

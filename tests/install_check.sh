@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Installs Kestrow into a temporary prefix and checks what a desktop expects of it: the
-# files in their places, a valid menu entry and software centre description, and a
-# command that runs from the installed tree.
+# What a desktop expects of an installed Kestrow: the files in their places, a valid menu
+# entry and software centre description, and a command that runs from the installed tree.
 set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT

@@ -222,6 +222,28 @@ private slots:
         QCOMPARE(report.exitCode(), 1);
     }
 
+    // Installed among the system's commands and run by root, who could write there, it still
+    // looks for the payments in the user's data folder.
+    void systemFolderAsRoot()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can put a program under /usr/");
+        QTemporaryDir installed("/usr/local/lib/kestrow-test-XXXXXX");
+        QVERIFY(installed.isValid());
+        const QString program = installed.filePath("kestrow-report");
+        std::filesystem::copy_file(KESTROW_REPORT, program.toStdString());
+        const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(f->dir.path()));
+        const auto [code, out, said] = Report({"--today", "2026-06-15"}, program);
+        if (xdg.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", xdg);
+        const QString looked = f->dir.filePath("Kestrow/Kestrow.txt");
+        QVERIFY2(said.contains("cannot read " + looked.toUtf8() + ": "), said.constData());
+        QCOMPARE(code, 1);
+    }
+
     // `make clean` keeps the payments `make run` keeps in the build folder, not an empty file.
     void makeCleanKeepsThePayments()
     {

@@ -49,6 +49,7 @@ class TestDataStore : public QObject
 {
     Q_OBJECT
     std::unique_ptr<tu::Folder> f;
+    FlakyReads flaky; // declared before the store, which calls it until it goes
     std::unique_ptr<DataStore> store;
     // A store on a data file holding `contents`.
     DataStore& open(const QByteArray& contents, FileOps& ops = FileOps::system())
@@ -147,16 +148,15 @@ private slots:
     // until the file has been read whole again.
     void changesAfterAReadError()
     {
-        FlakyReads disk;
-        DataStore& store = open("a\r\nb\r\nc\r\n", disk);
+        DataStore& store = open("a\r\nb\r\nc\r\n", flaky);
         std::string read;
-        disk.failNextRead = true;
+        flaky.failNextRead = true;
         QVERIFY(!store.readContents(read));
         const Status refused = store.rewriteDeleting({1});
         QVERIFY(!refused && QString::fromStdString(refused.message).contains(f->dataPath));
         QCOMPARE(f->bytes(), "a\r\nb\r\nc\r\n");
 
-        disk.failNextRead = true;
+        flaky.failNextRead = true;
         QVERIFY(!store.readContents(read));
         QVERIFY(store.readContents(read));
         const Status deleted = store.rewriteDeleting({1});

@@ -7,6 +7,7 @@
 #include "testutil.h"
 
 #include <QLabel>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstring>
@@ -249,6 +250,8 @@ private slots:
         if (odd == FolderNotUtf8)
             folder += " \xff\xfe";
         QCOMPARE(::mkdir(folder.c_str(), 0755), 0);
+        // QTemporaryDir cannot remove a name that is not UTF-8.
+        const auto removeFolder = qScopeGuard([&folder] { std::filesystem::remove_all(folder); });
         const std::string data = folder + "/Kestrow.txt";
         const std::string temp = folder + "/xyzzy.tmp";
         const std::string target = f->dir.path().toStdString() + "/target.txt";

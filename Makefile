@@ -7,9 +7,8 @@ BUILD_FUZZ  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 PACKAGES    := cmake g++ make pkg-config qt6-base-dev libgl-dev libbenchmark-dev \
-               xvfb xauth fonts-liberation libqt6svg6 libical-dev python3-icalendar \
-               desktop-file-utils appstream clang-14 libclang-rt-14-dev \
-               dbus at-spi2-core python3-pyatspi
+               xvfb xauth fonts-liberation libqt6svg6 libical-dev \
+               desktop-file-utils appstream clang-14 libclang-rt-14-dev
 SUDO        := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: all setup configure build run test test-crash-full test-asan fuzz bench screenshots \

@@ -114,6 +114,45 @@ private slots:
                             R"("shortMonth":null,"topUpNow":0})"));
     }
 
+    // The calendar holds each payment on its day (the 31st cut in short months) with its
+    // reminder, and its separators escaped; the month table the figures of every month.
+    void exports()
+    {
+        QVERIFY(f->write("Rent|Hou|2026-06-01|950.00|1\r\nTom, Anna & Co|G,;|2026-11-30|1,300.00|"
+                         "12\r\nCaf\xe9 old|Mem|2026-08-31|10.00|6\r\n"));
+        const QStringList today{"--today", "2026-06-15", f->dataPath};
+        const auto [code, calendar, err] = Report(QStringList{"--ics", "--months", "9",
+                                                              "--remind", "3"} + today);
+        QStringList events; // the start and summary of each
+        for (const QByteArray& line : calendar.split('\n')) {
+            if (line.startsWith("DTSTART;VALUE=DATE:"))
+                events << line.mid(19).trimmed();
+            if (line.startsWith("SUMMARY:"))
+                events.last() += " " + line.mid(8).trimmed();
+        }
+        const QString rent = " Rent 950.00";
+        QCOMPARE(events, QStringList({"20260601" + rent, "20260701" + rent, "20260801" + rent,
+                                      "20260831 Caf\u00e9 old 10.00", "20260901" + rent,
+                                      "20261001" + rent, "20261101" + rent,
+                                      "20261130 Tom\\, Anna & Co 1\\,300.00", "20261201" + rent,
+                                      "20270101" + rent, "20270201" + rent,
+                                      "20270228 Caf\u00e9 old 10.00", "20270301" + rent}));
+        QVERIFY(code == 0 && calendar.count("TRIGGER:-P3D\r\n") == events.size());
+        QVERIFY(calendar.contains("\r\nCATEGORIES:G\\,\\;\r\n"));
+        const QByteArray table = std::get<1>(Report(QStringList{"--csv"} + today));
+        QVERIFY2(table.startsWith("month,pot,due,payments,setAside\r\n"
+                                  "2026-06,765.00,950.00,1,1060.00\r\n") &&
+                     table.contains("\r\n2026-11,5.00,2250.00,2,1060.00\r\n") &&
+                     table.count("\r\n") == 122,
+                 table.constData());
+        // A calendar that cannot be written all is a failure, not a short file.
+        QProcess full;
+        full.setStandardOutputFile("/dev/full");
+        full.start(KESTROW_REPORT, QStringList{"--ics", "--months", "1200"} + today);
+        QVERIFY(full.waitForFinished(60000));
+        QVERIFY(full.exitCode() != 0 && full.readAllStandardError().contains("cannot write"));
+    }
+
     // Help is asked for, not a mistake: a script checking the exit code must see success.
     void helpSucceeds()
     {

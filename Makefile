@@ -58,7 +58,7 @@ test-asan: setup
 
 # Each fuzzing harness for FUZZ_SECONDS, built with clang, libFuzzer, ASan and UBSan. New
 # inputs go to $(BUILD_FUZZ)/fuzz/found/<harness>; the committed corpus is only read.
-FUZZERS     ?= datafile dates numbers rewrite
+FUZZERS     ?= datafile dates numbers
 fuzz: setup
 	cmake -S . -B $(BUILD_FUZZ) -DKESTROW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++-14 \

@@ -23,7 +23,6 @@ namespace {
 const std::string kFolder = "/m";
 const std::string kData = "/m/Kestrow.txt";
 const std::string kTemp = "/m/xyzzy.tmp";
-const std::string kExport = "/m/Kestrow.ics";
 
 // What is on disk: the file each name leads to, and each file's bytes.
 struct Disk
@@ -329,31 +328,26 @@ std::string CheckCrashStates(const ModelDisk& model, bool everySector, Check che
     return {};
 }
 
-// What the next run of Kestrow finds wrong in the file at `path` on `disk`: nothing when it
-// holds exactly the new bytes or, while the change was not yet `reported` done, the old ones,
-// and the data file opens with no message but the recovery's. An export is read as it stands.
-std::string StartUpProblem(Disk disk, const std::string& path, const std::string& old,
-                           const std::string& after, bool reported)
+// What the next run of Kestrow finds wrong in the data file on `disk`: nothing when it holds
+// exactly the new bytes or, while the change was not yet `reported` done, the old ones, and it
+// opens with no message but the recovery's.
+std::string StartUpProblem(Disk disk, const std::string& old, const std::string& after,
+                           bool reported)
 {
+    ModelDisk model(std::move(disk));
+    DataStore store(kData, kTemp, model);
+    const Status opened = store.open();
     std::string read;
-    std::string note;
-    if (path == kData) {
-        ModelDisk model(std::move(disk));
-        DataStore store(kData, kTemp, model);
-        const Status opened = store.open();
-        const Status first = opened ? store.readContents(read) : opened;
-        if (!first)
-            return first.message;
-        note = store.recoveryNote();
-        const std::size_t kept = SplitLines(read).size();
-        if (!note.empty() && note != notices::RestoredFromScratch(kData, kTemp, kept, true) &&
-            note != notices::RestoredFromScratch(kData, kTemp, kept, false))
-            return "start-up said: " + note;
-        if (!store.saveNote().empty())
-            return "start-up said: " + store.saveNote();
-    } else {
-        read = BytesAt(disk, path);
-    }
+    const Status first = opened ? store.readContents(read) : opened;
+    if (!first)
+        return first.message;
+    const std::string note = store.recoveryNote();
+    const std::size_t kept = SplitLines(read).size();
+    if (!note.empty() && note != notices::RestoredFromScratch(kData, kTemp, kept, true) &&
+        note != notices::RestoredFromScratch(kData, kTemp, kept, false))
+        return "start-up said: " + note;
+    if (!store.saveNote().empty())
+        return "start-up said: " + store.saveNote();
     if (read == after || (read == old && !reported))
         return {};
     // With the data file removed outside Kestrow, a copy cut short is all there is of it:
@@ -381,11 +375,6 @@ std::string Records(int count, const QString& lineEnd)
     return bytes;
 }
 
-const std::string& PathOf(const QString& change)
-{
-    return change == "Export" ? kExport : kData;
-}
-
 // One change on the model disk. "Edit" is Pay, Step and Accept, the rewrite held open while a
 // window waits (and over the question whether to put back a file removed outside, answered
 // Yes); undo and redo put contents back as "Add" does; "Recovery" is start-up finding only
@@ -399,7 +388,7 @@ public:
     // Brings the store to the moment of the change, and the disk to rest.
     bool prepare()
     {
-        if (change_ != "Recovery" && change_ != "Export" && !store.open())
+        if (change_ != "Recovery" && !store.open())
             return false;
         if (change_ == "Edit after an outside delete" && model.unlink(kData.c_str()) != 0)
             return false;
@@ -418,19 +407,16 @@ public:
         }
         if (change_ == "Recovery")
             return store.open();
-        if (change_ == "Export")
-            return SaveWholeFile(model, kExport, Records(records_ + 1, "CR LF"));
         return edit();
     }
-    const std::string& path() const { return PathOf(change_); }
-    std::string bytes() const { return BytesAt(model.now(), path()); }
+    std::string bytes() const { return BytesAt(model.now(), kData); }
 
 private:
     static Disk StartDisk(const QString& change, const std::string& bytes)
     {
         Disk disk;
         disk.files[1] = bytes;
-        disk.names[change == "Recovery" ? kTemp : PathOf(change)] = 1;
+        disk.names[change == "Recovery" ? kTemp : kData] = 1;
         return disk;
     }
     std::int32_t middle() const { return (records_ + 1) / 2; }
@@ -476,8 +462,8 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("records");
         QTest::addColumn<QString>("lineEnd");
-        for (const char* change : {"Edit", "Edit after an outside delete", "Delete", "Add", "Exit",
-                                   "Recovery", "Export"}) {
+        for (const char* change :
+             {"Edit", "Edit after an outside delete", "Delete", "Add", "Exit", "Recovery"}) {
             for (const int records : {1, 100, 10000}) {
                 for (const char* lineEnd : {"CR LF", "LF"})
                     QTest::addRow("%s, %d, %s", change, records, lineEnd)
@@ -505,7 +491,7 @@ private slots:
         const bool everySector = qEnvironmentVariableIsSet("KESTROW_EVERY_SECTOR");
         const std::string failure =
             CheckCrashStates(scene.model, everySector, [&](Disk cut, bool reported) {
-                return StartUpProblem(std::move(cut), scene.path(), old, after, reported);
+                return StartUpProblem(std::move(cut), old, after, reported);
             });
         QVERIFY2(failure.empty(), failure.c_str());
 
@@ -532,8 +518,7 @@ private slots:
             const bool folder = failed == "fsync folder" || (change == "Exit" && failed == "open");
             const bool warned = folder && change != "Exit";
             if (change == "Recovery") { // done or not, the next start-up restores the file
-                const std::string next =
-                    StartUpProblem(trial.model.now(), kData, after, after, true);
+                const std::string next = StartUpProblem(trial.model.now(), after, after, true);
                 QVERIFY2(next.empty(), where + ", then " + next.c_str());
             } else if (made) {
                 QVERIFY2(failed.empty() || failed == "close" || folder, where);

@@ -8,7 +8,10 @@
 
 #include <QtTest>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <functional>
+#include <string_view>
 
 namespace tu {
 
@@ -45,6 +48,58 @@ struct Folder
     bool scratch() const { return QFile::exists(tempPath); }
 };
 
+// The system's calls, but those a case names fail with the error it gives, as on a failing
+// disk: opening a file whose name ends with `opening` (or only creating it), every read or
+// only one of them, every write, every rename.
+struct FaultyDisk : kestrow::FileOps
+{
+    int openError = 0;
+    std::string opening;
+    bool creatingOnly = false;
+    int readError = 0;
+    int failingRead = 0; // when set, only the read of this number (from 1) fails
+    int reads = 0;       // of the whole file, each starting at its first byte
+    int writeError = 0;
+    int renameError = 0;
+
+    void failNextRead()
+    {
+        readError = EIO;
+        failingRead = reads + 1;
+    }
+    int open(const char* path, int flags, mode_t mode) override
+    {
+        const bool named = openError != 0 && std::string_view(path).ends_with(opening);
+        if (named && (!creatingOnly || (flags & O_CREAT) != 0))
+            return fail(openError);
+        return FileOps::open(path, flags, mode);
+    }
+    ssize_t pread(int fd, void* buf, size_t count, off_t at) override
+    {
+        reads += at == 0;
+        if (readError == 0 || (failingRead != 0 && failingRead != reads))
+            return FileOps::pread(fd, buf, count, at);
+        return fail(readError);
+    }
+    ssize_t write(int fd, const void* buf, size_t count) override
+    {
+        if (writeError != 0)
+            return fail(writeError);
+        return FileOps::write(fd, buf, count);
+    }
+    int rename(const char* from, const char* to) override
+    {
+        if (renameError != 0)
+            return fail(renameError);
+        return FileOps::rename(from, to);
+    }
+    static int fail(int error)
+    {
+        errno = error;
+        return -1;
+    }
+};
+
 } // namespace tu
 
 #ifdef QT_WIDGETS_LIB
@@ -64,7 +119,6 @@ struct Folder
 #include <QListWidget>
 #include <QMenu>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace tu {

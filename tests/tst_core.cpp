@@ -179,10 +179,7 @@ private slots:
           "Syncthing"); // the shortest ID
         R("conflict;Plan (Bo's conflicted copy 2026-12-07);Plan", "Dropbox");
         R("conflict;Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt.merged;Kestrow.txt");
-        R("conflict;Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt;Kestrow.csv");
         R("conflict;Kestrow.sync-conflict-2026127-143012-ABCDEF1.txt;Kestrow.txt");
-        R("conflict;Kestrow (conflicted copy 2026-12-07).txt;Kestrow.txt");
-        R("conflict;Kestrow.txt;Kestrow.txt");
         // By whole lines, however they end, blank ones aside; the same line twice counts
         // twice; lines sharing a name pair up; only payments are merged.
         R("compare;A|S|1-1-1|1|1/B|S|1-1-1|2|1/B|S|1-1-1|2|1/C|S|1-1-1|3|1;"

@@ -110,17 +110,15 @@ private slots:
                 "type txtIn(2) 2026/7/1;" + QString(way) +
                     "; check scratch=no; check file=" + three,
                 "rejected");
-        // A refused record leaves the file, the scratch file and the form open.
-        row("edit form, duration refused", "frmChange 2", three,
-            "type txtIn(4) 32768; click cmdAccept; check shown=Invalid number of months;"
-            "check scratch=yes; check front=frmChange; key Esc; check scratch=no; check file=" +
-                three,
-            "rejected");
         // A record the file does not hold is said so, and the form closes itself.
         row("edit form, no such record", "frmChange 4", three,
             "check shown~There is no entry 4 in the data file; check scratch=no; check file=" +
                 three,
             "rejected");
+        // A name as long as its box holds is shown whole, not cut short as a longer one is.
+        row("edit form, the longest name a box holds", "frmChange 1",
+            QByteArray(32767, 'N') + "|S|2026-07-01|5|1",
+            "check txtIn(0)~" + QString(1001, 'N') + "; key Esc", "rejected");
         row("edit form, a byte order mark kept", "frmChange 2",
             "A|S|d|1|1/\xef\xbb\xbf"
             "B|S|2026-07-01|5|12",

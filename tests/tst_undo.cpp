@@ -12,33 +12,12 @@ namespace {
 const QByteArray kFile = "Rent|Sub|2026-06-01|950.00|1\nGym|Mem|2026-06-15|420|12\r"
                          "Water|Sub|2026-03-01|90.00|3\r\nTom & Co|SG|2026-06-05|12|6";
 
-struct Faults : kestrow::FileOps
-{
-    bool failing = false;    // the last step of every rewrite fails
-    bool unreadable = false; // the data file cannot be opened, as after chmod 000
-    int rename(const char* from, const char* to) override
-    {
-        if (!failing)
-            return FileOps::rename(from, to);
-        errno = EIO;
-        return -1;
-    }
-    int open(const char* path, int flags, mode_t mode) override
-    {
-        if (unreadable && QByteArray(path).endsWith("/Kestrow.txt")) {
-            errno = EACCES;
-            return -1;
-        }
-        return FileOps::open(path, flags, mode);
-    }
-};
-
 } // namespace
 
 class TestUndo : public QObject
 {
     Q_OBJECT
-    Faults ops; // outlives every case's data file, which writes through it
+    tu::FaultyDisk ops; // outlives every case's data file, which writes through it
     std::unique_ptr<tu::Fixture> f;
     std::unique_ptr<MainWindow> w;
 
@@ -50,7 +29,7 @@ class TestUndo : public QObject
 private slots:
     void init()
     {
-        ops = Faults();
+        ops = tu::FaultyDisk();
         f = std::make_unique<tu::Fixture>();
         QVERIFY(f->write(kFile));
         f->app->setToday("2026-06-15", 6);
@@ -123,17 +102,18 @@ private slots:
     // undo over an editor's save is refused and forgets what it cannot apply.
     void failedThenRefused()
     {
-        ops.unreadable = true;
+        ops.openError = EACCES; // the data file, as after chmod 000
+        ops.opening = "/Kestrow.txt";
         QCOMPARE(run("row lstDue 1; click cmdPay; check front=frmMain;"
                      "check shown~Kestrow.txt: it cannot be read: Permission denied."),
                  "");
-        ops.unreadable = false;
+        ops.openError = 0;
         QCOMPARE(run("row lstDue 3; click cmdStep"), "");
         const QByteArray stepped = f->bytes();
-        ops.failing = true;
+        ops.renameError = EIO; // the last step of every rewrite
         QCOMPARE(run("key Ctrl+Z; check shown~Input/output error; check scratch=no"), "");
         QCOMPARE(f->bytes(), stepped);
-        ops.failing = false;
+        ops.renameError = 0;
         QCOMPARE(run("save " + stepped +
                      "Bus|Sub|2026-07-01|40|1/; key Ctrl+Z;"
                      "check shown~Kestrow cannot undo Step of Gym: the data file " +

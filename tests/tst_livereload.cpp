@@ -157,9 +157,6 @@ private slots:
             << "Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt" << theirs << false << 0
             << "Syncthing left a conflict copy of the data file DIR/Kestrow.txt beside it: "
                "Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt.";
-        QTest::newRow("Nextcloud, arriving, not now")
-            << "Kestrow (conflicted copy 2026-12-07 143012).txt" << theirs << true << 2
-            << "Nextcloud or ownCloud left a conflict copy";
         QTest::newRow("Dropbox, its folder opened")
             << "Kestrow (Anna's conflicted copy 2026-12-07).txt" << theirs << false << 1
             << differences + "\nOpened the folder DIR";

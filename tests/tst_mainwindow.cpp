@@ -2,6 +2,7 @@
 // by an outside edit or removal; the exports and the pot check.
 #include "forms/entrylistdialog.h"
 #include "forms/mainwindow.h"
+#include "forms/savingschart.h"
 #include "testutil.h"
 
 #include <QFileDialog>
@@ -29,6 +30,19 @@ class TestMainWindow : public QObject
 private slots:
     void init() { f = std::make_unique<tu::Fixture>(); }
     void cleanup() { f.reset(); }
+
+    // A screen reader that listens from the start finds the chart as a chart: the roles are
+    // in place before the first window tells it anything. It runs first, as the roles are
+    // set up once in a program's life, by its first window.
+    void rolesWhileListening()
+    {
+        QVERIFY(f->open(""));
+        QAccessible::setActive(true);
+        const auto quiet = qScopeGuard([] { QAccessible::setActive(false); });
+        MainWindow w(*f->app);
+        w.show();
+        QCOMPARE(QAccessible::queryAccessibleInterface(w.picGraph)->role(), QAccessible::Chart);
+    }
 
     void scripts_data()
     {

@@ -84,6 +84,7 @@ private slots:
     {
         QTest::addColumn<QString>("reason");
         QTest::newRow("replace 4 x") << "no record number 4";
+        QTest::newRow("replace 0 x") << "no record number 0";
         QTest::newRow("delete 1,4") << "no record number 4";
         for (const char* change : {"append A\r\nX", "append A\rB", "replace 1 x\ny"})
             QTest::newRow(change) << "line break";

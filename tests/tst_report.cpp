@@ -115,7 +115,7 @@ private slots:
     }
 
     // The calendar holds each payment on its day (the 31st cut in short months) with its
-    // reminder, and its separators escaped; the month table the figures of every month.
+    // reminder, and its separators escaped; the month table a row for each month.
     void exports()
     {
         QVERIFY(f->write("Rent|Hou|2026-06-01|950.00|1\r\nTom, Anna & Co|G,;|2026-11-30|1,300.00|"
@@ -127,7 +127,7 @@ private slots:
         for (const QByteArray& line : calendar.split('\n')) {
             if (line.startsWith("DTSTART;VALUE=DATE:"))
                 events << line.mid(19).trimmed();
-            if (line.startsWith("SUMMARY:"))
+            if (line.startsWith("SUMMARY:") && !events.isEmpty())
                 events.last() += " " + line.mid(8).trimmed();
         }
         const QString rent = " Rent 950.00";

@@ -392,13 +392,6 @@ struct Step
             fail("it could not be saved");
     }
     QByteArray FileLines() const { return QString(args).replace('/', "\r\n").toUtf8(); }
-    // touch: a new modification time, the same bytes
-    void touch()
-    {
-        const struct timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
-        if (::utimensat(AT_FDCWD, qPrintable(f.dataPath), times, 0) != 0)
-            fail("the file could not be touched");
-    }
     // delete file|scratch
     void remove()
     {
@@ -428,8 +421,8 @@ inline const QHash<QString, std::pair<void (Step::*)(), bool>>& Verbs()
         {"enter", {&Step::enter, true}},      {"walk", {&Step::walk, true}},
         {"paste", {&Step::paste, true}},      {"answer", {&Step::answer, false}},
         {"printer", {&Step::printer, false}}, {"write", {&Step::write, false}},
-        {"save", {&Step::save, false}},       {"touch", {&Step::touch, false}},
-        {"delete", {&Step::remove, false}},   {"check", {&Step::check, false}}};
+        {"save", {&Step::save, false}},       {"delete", {&Step::remove, false}},
+        {"check", {&Step::check, false}}};
     return verbs;
 }
 

@@ -1,6 +1,6 @@
 // The computation: figures, month totals and due payments, each case through the grouped
 // computation and the plain loop of budget_reference.h; the pot check; then the savings
-// chart's lines and the bar under the pointer.
+// chart's lines.
 #include "budget/budget.h"
 #include "budget/cycles.h"
 #include "budget/potcheck.h"
@@ -265,33 +265,7 @@ private slots:
         const auto isGridLine = [](const ChartLine& line) { return line.x1 == -2; };
         QVERIFY(std::count_if(high.lines.begin(), high.lines.end(), isGridLine) <= 4096);
     }
-
-    // As drawn on the -2..122 scale, each bar points at itself and the margins at none;
-    // month 7's marker is green above its black bar, the freed money red below.
-    void barUnderPointer()
-    {
-        std::vector<double> totals(121, 1000);
-        totals[7] = 500;
-        SavingsChart chart;
-        chart.setPlan(MakeChartPlan(totals, 200, 120, 1, 7));
-        for (const int width : {373, 597}) {
-            chart.resize(width, 101);
-            const QImage image = chart.grab().toImage();
-            QList<int> bars; // the columns drawn black, left to right
-            for (int x = 0; x < width; ++x) {
-                if (image.pixelColor(x, 60) == QColor(0, 0, 0))
-                    bars << x;
-            }
-            QCOMPARE(bars.size(), 121);
-            for (int i = 0; i <= 120; ++i)
-                QCOMPARE(ChartBarAt(chart.plan(), chart.size(), {bars[i], 60}), i);
-            QCOMPARE(ChartBarAt(chart.plan(), chart.size(), {0, 60}), -1);
-            QCOMPARE(ChartBarAt(chart.plan(), chart.size(), {width - 1, 60}), -1);
-            QCOMPARE(image.pixelColor(bars[7], 10), QColor(0, 255, 0));
-            QCOMPARE(image.pixelColor(bars[7], 95), QColor(255, 0, 0));
-        }
-    }
 };
 
-QTEST_MAIN(TestBudget)
+QTEST_GUILESS_MAIN(TestBudget)
 #include "tst_budget.moc"

@@ -350,12 +350,6 @@ std::string StartUpProblem(Disk disk, const std::string& old, const std::string&
         return "start-up said: " + store.saveNote();
     if (read == after || (read == old && !reported))
         return {};
-    // With the data file removed outside Kestrow, a copy cut short is all there is of it:
-    // start-up restores it, says so, and keeps its whole records, none cut or changed.
-    const bool restoredPart = !note.empty() && old.empty() && after.rfind(read, 0) == 0 &&
-                              (read.empty() || read.back() == '\n' || read.back() == '\r');
-    if (restoredPart && !reported)
-        return {};
     if (read == old)
         return "the change was reported done, and the old file was read";
     return "read " + std::to_string(read.size()) + " bytes, neither the old file nor the new";
@@ -376,9 +370,8 @@ std::string Records(int count, const QString& lineEnd)
 }
 
 // One change on the model disk. "Edit" is Pay, Step and Accept, the rewrite held open while a
-// window waits (and over the question whether to put back a file removed outside, answered
-// Yes); undo and redo put contents back as "Add" does; "Recovery" is start-up finding only
-// the scratch file.
+// window waits; undo and redo put contents back as "Add" does; "Recovery" is start-up finding
+// only the scratch file.
 class Scene
 {
 public:
@@ -390,8 +383,6 @@ public:
     {
         if (change_ != "Recovery" && !store.open())
             return false;
-        if (change_ == "Edit after an outside delete" && model.unlink(kData.c_str()) != 0)
-            return false;
         model.settle();
         return true;
     }
@@ -401,10 +392,6 @@ public:
             return store.append("New payment|SG|2026-09-01|950.00|12");
         if (change_ == "Delete")
             return store.rewriteDeleting({1, middle(), records_});
-        if (change_ == "Exit") { // on the introduction screen, agreeing to clear the data
-            store.close();
-            return store.removeFile();
-        }
         if (change_ == "Recovery")
             return store.open();
         return edit();
@@ -429,10 +416,7 @@ private:
             return Status::failure("no record " + std::to_string(middle()));
         rewrite.writeLine("Edited|SG|2027-01-15|1,000.00|12");
         rewrite.copyRest();
-        Status done = rewrite.complete();
-        if (done.removedOutside())
-            done = rewrite.complete(IfRemoved::PutBack);
-        return done;
+        return rewrite.complete();
     }
 
     QString change_;
@@ -462,8 +446,7 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("records");
         QTest::addColumn<QString>("lineEnd");
-        for (const char* change :
-             {"Edit", "Edit after an outside delete", "Delete", "Add", "Exit", "Recovery"}) {
+        for (const char* change : {"Edit", "Delete", "Add", "Recovery"}) {
             for (const int records : {1, 100, 10000}) {
                 for (const char* lineEnd : {"CR LF", "LF"})
                     QTest::addRow("%s, %d, %s", change, records, lineEnd)
@@ -514,15 +497,13 @@ private slots:
                 break;
             const QByteArray where =
                 QByteArray::number(k) + " " + failed.c_str() + ": " + made.message.c_str();
-            // Exit ends Kestrow: the folder it cannot flush after the delete is not told.
-            const bool folder = failed == "fsync folder" || (change == "Exit" && failed == "open");
-            const bool warned = folder && change != "Exit";
+            const bool folder = failed == "fsync folder";
             if (change == "Recovery") { // done or not, the next start-up restores the file
                 const std::string next = StartUpProblem(trial.model.now(), after, after, true);
                 QVERIFY2(next.empty(), where + ", then " + next.c_str());
             } else if (made) {
                 QVERIFY2(failed.empty() || failed == "close" || folder, where);
-                QVERIFY2(made.message.empty() != warned, where);
+                QVERIFY2(made.message.empty() != folder, where);
                 QVERIFY2(trial.bytes() == after, where);
             } else {
                 QVERIFY2(where.contains("/m") && where.contains(ErrnoText(EIO)), where);

@@ -1,5 +1,4 @@
-// kestrow-report from the outside: run on data files of the case's own, read as a script would;
-// and `make clean`, which must leave the data file `make run` keeps in the build folder.
+// kestrow-report from the outside: run on data files of the case's own, read as a script would.
 #include "testutil.h"
 
 #include <QScopeGuard>
@@ -74,27 +73,6 @@ private slots:
         QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files),
                  (QStringList{"kestrow", "Kestrow.sync-conflict-20261207-143012-ABCDEF1.txt",
                               "Kestrow.txt"}));
-    }
-
-    // The figures as one object on the raised horizon; lines no month can use are reported
-    // on stderr one by one, the broken ones first, and left out.
-    void json()
-    {
-        QVERIFY(f->write(kTwoYearly +
-                         "not a payment\r\nOld|S|26-06-01|1|12\r\nA|B|2026-01-01|x|1\r\n"
-                         "Phone|S\xc3\xbc|2026-03-01|50.00|240\r\nCaf\xe9|M|2026-02-01|600|12"));
-        const auto [code, out, err] =
-            Report({"--json", "--today", "2026-06-15", "--offset", "8", f->dataPath});
-        QStringList warned;
-        for (const QByteArray& line : err.split('\n'))
-            warned << QString(line).section(": line ", 1, 1).section(' ', 0, 0);
-        QVERIFY(code == 0 && warned == QStringList({"3", "5", "4", ""}) &&
-                err.contains("four digits"));
-        const QJsonObject o = QJsonDocument::fromJson(out).object();
-        QCOMPARE(
-            QJsonDocument(o["labels"].toObject()).toJson(QJsonDocument::Compact),
-            QByteArray(R"({"lab1":"250.21 ","lab2":"801.67 ","lab3":"600.00 ","lab4":"201.67 ",)"
-                       R"("labE":"Payments due in 2027-02","labF":"Graph: $800.63 freed"})"));
     }
 
     // The verdict closes the text report; --json adds it as figures, every key present
@@ -281,25 +259,6 @@ private slots:
         const QString looked = f->dir.filePath("Kestrow/Kestrow.txt");
         QVERIFY2(said.contains("cannot read " + looked.toUtf8() + ": "), said.constData());
         QCOMPARE(code, 1);
-    }
-
-    // `make clean` keeps the payments `make run` keeps in the build folder, not an empty file.
-    void makeCleanKeepsThePayments()
-    {
-        const QString build = f->dir.filePath("build"), sanitized = f->dir.filePath("build-asan");
-        QVERIFY(QDir().mkpath(build + "/tests") && QDir().mkpath(sanitized));
-        QVERIFY(tu::WriteFile(build + "/Kestrow.txt", kTwoYearly) &&
-                tu::WriteFile(build + "/CMakeCache.txt", "x") &&
-                tu::WriteFile(sanitized + "/Kestrow.txt", ""));
-        QProcess make;
-        make.start("make", {"-s", "-C", KESTROW_SOURCE_DIR, "clean", "BUILD=" + build,
-                            "BUILD_SAN=" + sanitized, "BUILD_FUZZ=" + f->dir.filePath("none")});
-        QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
-        QVERIFY(make.readAllStandardOutput().contains(QFile::encodeName(build + "/Kestrow.txt")));
-        QCOMPARE(QDir(build).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
-                 QStringList{"Kestrow.txt"});
-        QCOMPARE(tu::ReadFile(build + "/Kestrow.txt"), kTwoYearly);
-        QVERIFY(!QFileInfo::exists(sanitized));
     }
 };
 

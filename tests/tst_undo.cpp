@@ -1,5 +1,5 @@
 // Undo and redo (see tu::Run) of every kind of change, the file byte for byte each time;
-// refused over an outside edit, asking over a removal; a failed undo changes nothing.
+// refused over an outside edit; a failed undo changes nothing.
 #include "forms/mainwindow.h"
 #include "testutil.h"
 
@@ -82,20 +82,6 @@ private slots:
                 "check front=frmIntro; key Ctrl+Z; check front=frmMain; check lstDue~Tom & Co"),
             "");
         QCOMPARE(f->bytes(), kFile);
-    }
-
-    // Undo once the data file was removed asks first, and Yes puts back the file as it was;
-    // redo over a second removal, answered No, writes nothing and leaves nothing to undo.
-    void afterRemoval()
-    {
-        QCOMPARE(run("row lstDue 3; click cmdStep; delete file; answer yes; key Ctrl+Z;"
-                     "check shown~was removed outside Kestrow"),
-                 "");
-        QCOMPARE(f->bytes(), kFile);
-        QCOMPARE(run("delete file; key Ctrl+Shift+Z; check shown~was removed outside Kestrow;"
-                     "check front=frmIntro; click cmdContinue; click cmdCancel; check file=;"
-                     "menu lstDue; check mnuExport~Undo (off)/Redo (off)/; key Esc"),
-                 "");
     }
 
     // An unreadable file is named before Pay asks anything; a failed undo stays to try again;
